@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QPlainTextEdit>
+
+// The received-chat box. Its text reads back with CR LF at every line break,
+// as the conversation is kept and saved, and the caret position is counted
+// in that text (CR LF being two characters). Appending is incremental: one
+// arrival costs in proportion to the arrival, not to the conversation.
+class ChatTextBox : public QPlainTextEdit
+{
+    Q_OBJECT
+
+public:
+    explicit ChatTextBox(QWidget *parent = nullptr);
+
+    QString text() const;
+    void setText(const QString &text);
+    // Adds text at the end in one change; CR LF, CR or LF start a new line.
+    void appendText(const QString &text);
+
+    // Length of text(), without building it.
+    qsizetype textLength() const;
+    qsizetype selStart() const;
+    // Puts the caret at position (clamped) and scrolls it into view.
+    void setSelStart(qsizetype position);
+};

@@ -1,0 +1,66 @@
+#include "form_style.h"
+
+#include "graphical_button.h"
+
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QWidget>
+
+namespace FormStyle {
+
+QFont boldFont(const char *face, double points)
+{
+    QFont font(QString::fromLatin1(face));
+    font.setPixelSize(qRound(points * 96.0 / 72.0));
+    font.setBold(true);
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    return font;
+}
+
+QFont defaultFont()
+{
+    QFont font = boldFont(SansSerif, 8.25);
+    font.setBold(false);
+    return font;
+}
+
+void installFontSubstitutes()
+{
+    QFont::insertSubstitution(QString::fromLatin1(SansSerif), QStringLiteral("Liberation Sans"));
+    QFont::insertSubstitution(QString::fromLatin1(Serif), QStringLiteral("Liberation Serif"));
+}
+
+QPushButton *graphicalButton(QWidget *parent, const QString &caption, QRect geometry, quint32 background,
+                             double points)
+{
+    auto *button = new GraphicalButton(caption, bgr(background), parent);
+    button->setGeometry(geometry);
+    button->setFont(boldFont(SansSerif, points));
+    return button;
+}
+
+QGroupBox *frame(QWidget *parent, const QString &caption, QRect geometry)
+{
+    auto *box = new QGroupBox(caption, parent);
+    box->setGeometry(geometry);
+    // An etched border with the caption standing on its top line.
+    box->setStyleSheet(QStringLiteral("QGroupBox { border: 2px groove #d4d0c8; margin-top: 6px; }"
+                                      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                                      " left: 6px; top: 0px; padding: 0px 1px; }"));
+    return box;
+}
+
+void centreOnScreen(QWidget *window)
+{
+    QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    window->move(available.center() - QPoint(window->width() / 2, window->height() / 2));
+}
+
+} // namespace FormStyle

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QRect>
+#include <QString>
+
+class QGroupBox;
+class QPushButton;
+class QWidget;
+
+// The windows are laid out as designed: positions in twips (15 to the
+// logical pixel), colours as 0x00BBGGRR, bold fonts in points at 96 dpi.
+namespace FormStyle {
+
+constexpr int TwipsPerPixel = 15;
+
+constexpr int pixels(int twips)
+{
+    return twips / TwipsPerPixel;
+}
+
+inline QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(pixels(left), pixels(top), pixels(width), pixels(height));
+}
+
+// 0x00BBGGRR, red in the low byte.
+inline QColor bgr(quint32 value)
+{
+    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+}
+
+inline constexpr const char *SansSerif = "MS Sans Serif";
+inline constexpr const char *Serif = "Times New Roman";
+
+// A bold font of the given face; size in points at 96 dots per inch.
+QFont boldFont(const char *face, double points);
+// The window's default font, for controls without a font of their own.
+QFont defaultFont();
+
+// Metric-compatible faces where the designed ones are missing.
+void installFontSubstitutes();
+
+// A command button in the graphical style: it shows its own background colour.
+QPushButton *graphicalButton(QWidget *parent, const QString &caption, QRect geometry, quint32 background,
+                             double points = 8.25);
+
+// A frame: an etched border with its caption on the top line; its
+// children are placed from its top-left corner.
+QGroupBox *frame(QWidget *parent, const QString &caption, QRect geometry);
+
+// Centres a top-level window on the screen it will appear on.
+void centreOnScreen(QWidget *window);
+
+} // namespace FormStyle

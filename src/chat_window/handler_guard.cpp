@@ -1,0 +1,89 @@
+#include "handler_guard.h"
+
+#include "../conference_link/app_error.h"
+
+#include <QMessageBox>
+
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+namespace Handler {
+namespace {
+
+void reportAndEnd(int number, const QString &description)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Velmora"), reportText(number, description),
+                    QMessageBox::Ok);
+    box.exec();
+    std::fflush(nullptr);
+    std::_Exit(1);
+}
+
+Reporter &currentReporter()
+{
+    static Reporter reporter = reportAndEnd;
+    return reporter;
+}
+
+// While the report is up nothing else may run: its message box keeps the
+// event loop turning, and a second failing tick must not stack a second report.
+bool reporting = false;
+
+void report(int number, const QString &description)
+{
+    reporting = true;
+    currentReporter()(number, description);
+    reporting = false;
+}
+
+// Runs one statement; on failure hands the error to onError.
+template <typename OnError>
+bool attempt(const std::function<void()> &statement, OnError onError)
+{
+    try {
+        statement();
+        return true;
+    } catch (const AppError &e) {
+        onError(e.number(), e.description());
+    } catch (const std::bad_alloc &) {
+        onError(7, QStringLiteral("Memória insuficiente."));
+    } catch (const std::exception &e) {
+        onError(5, QStringLiteral("Chamada de procedimento ou argumento inválido (%1).").arg(QString::fromUtf8(e.what())));
+    }
+    return false;
+}
+
+} // namespace
+
+void setReporter(Reporter reporter)
+{
+    currentReporter() = std::move(reporter);
+}
+
+void restoreDefaultReporter()
+{
+    currentReporter() = reportAndEnd;
+}
+
+QString reportText(int number, const QString &description)
+{
+    return QStringLiteral("Erro em tempo de execução '%1':\n\n%2").arg(number).arg(description);
+}
+
+bool unguarded(const std::function<void()> &body)
+{
+    if (reporting)
+        return false;
+    return attempt(body, report);
+}
+
+void continueOnError(std::initializer_list<std::function<void()>> statements)
+{
+    if (reporting)
+        return;
+    for (const auto &statement : statements)
+        attempt(statement, [](int, const QString &) {});
+}
+
+} // namespace Handler

@@ -1,0 +1,218 @@
+#include "velmora.h"
+
+#include "../conference_link/conference_link.h"
+#include "chat_text_box.h"
+#include "form_style.h"
+#include "handler_guard.h"
+#include "lamp_shape.h"
+
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMovie>
+#include <QPushButton>
+#include <QTimer>
+
+using FormStyle::bgr;
+using FormStyle::boldFont;
+using FormStyle::twipsRect;
+
+// The artwork lives in the core library; make sure it is linked in.
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace {
+constexpr quint32 Blue = 0x00FF0000;
+constexpr quint32 White = 0x00FFFFFF;
+constexpr quint32 Green = 0x0000FF00;
+} // namespace
+
+std::unique_ptr<velmora> velmora::start()
+{
+    auto window = std::make_unique<velmora>();
+    if (!window->isLoaded())
+        return nullptr;
+    FormStyle::centreOnScreen(window.get());
+    window->show();
+    return window;
+}
+
+velmora::velmora()
+{
+    buildControls();
+    Form_Load();
+}
+
+velmora::~velmora() = default;
+
+void velmora::buildControls()
+{
+    initResources();
+    FormStyle::installFontSubstitutes();
+    setWindowTitle(QStringLiteral("Chat por ORBEL"));
+    setWindowIcon(QIcon(QStringLiteral(":/velmora/velmora.png")));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(FormStyle::defaultFont());
+    resize(FormStyle::pixels(6390), FormStyle::pixels(7695));
+
+    auto label = [](QWidget *parent, const QString &caption, QRect geometry, quint32 colour, QFont font) {
+        auto *l = new QLabel(caption, parent);
+        l->setGeometry(geometry);
+        l->setFont(font);
+        l->setTextFormat(Qt::PlainText);
+        QPalette palette = l->palette();
+        palette.setColor(QPalette::WindowText, bgr(colour));
+        l->setPalette(palette);
+        return l;
+    };
+
+    Command1 = FormStyle::graphicalButton(this, QStringLiteral("Encerrar programa"), twipsRect(5040, 6480, 1215, 975),
+                                          0x008080FF, 9.75);
+    Label9 = label(this, QStringLiteral("Conferência - CHAT"), twipsRect(120, 1080, 6135, 855), Blue,
+                   boldFont(FormStyle::Serif, 33));
+    Label9->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    Frame1 = FormStyle::frame(this, QStringLiteral("Recebe texto"), twipsRect(120, 1920, 6135, 3135));
+    Frame4 = FormStyle::frame(this, QStringLiteral("Áudio RX"), twipsRect(2040, 6360, 975, 735));
+    ler = FormStyle::graphicalButton(this, QStringLiteral("Ler CHAT gravado"), twipsRect(120, 7080, 1815, 495),
+                                     0x00FFFF00);
+    gravar = FormStyle::graphicalButton(this, QStringLiteral("Gravar CHAT"), twipsRect(120, 6480, 1815, 495),
+                                        0x0000FF00);
+    sobre = FormStyle::graphicalButton(this, QStringLiteral("Sobre"), twipsRect(3120, 7080, 855, 375), 0x0000FFFF);
+
+    Picture1 = new QFrame(this);
+    Picture1->setGeometry(twipsRect(120, 120, 6135, 975));
+    Picture1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Picture1->setAutoFillBackground(true);
+    QPalette white = Picture1->palette();
+    white.setColor(QPalette::Window, bgr(White));
+    Picture1->setPalette(white);
+
+    AniGIF1 = new QLabel(Picture1);
+    AniGIF1->setGeometry(twipsRect(120, 0, 615, 855));
+    m_antenna = new QMovie(QStringLiteral(":/velmora/antenna.gif"), QByteArray(), this);
+    AniGIF1->setMovie(m_antenna);
+    m_antenna->start();
+
+    Label11 = label(Picture1, QStringLiteral("chat"), twipsRect(4680, 600, 1335, 255), Blue,
+                    boldFont(FormStyle::Serif, 12));
+
+    Command3 = FormStyle::graphicalButton(this, QStringLiteral("Ajuda"), twipsRect(4080, 7080, 855, 375), 0x0080C0FF);
+
+    Text1 = new ChatTextBox(Frame1);
+    Text1->setGeometry(twipsRect(120, 240, 5895, 2655));
+
+    Frame2 = FormStyle::frame(this, QStringLiteral("Envia texto"), twipsRect(120, 5160, 6135, 1215));
+    Text2 = new QLineEdit(Frame2);
+    Text2->setGeometry(twipsRect(120, 240, 5895, 375));
+    Command2 = FormStyle::graphicalButton(Frame2, QStringLiteral("Envia texto digitado"),
+                                          twipsRect(480, 720, 2295, 375), 0x0080FF80);
+    Command4 = FormStyle::graphicalButton(Frame2, QStringLiteral("Limpa texto digitado"),
+                                          twipsRect(3360, 720, 2295, 375), 0x00FFFFC0);
+    Command5 = FormStyle::graphicalButton(this, QStringLiteral("Limpar CHAT"), twipsRect(3120, 6480, 1815, 495),
+                                          0x0080FFFF);
+
+    Image1 = new QLabel(Picture1);
+    Image1->setGeometry(twipsRect(600, 120, 4110, 765));
+    Image1->setPixmap(QPixmap(QStringLiteral(":/velmora/banner.bmp")));
+
+    Label11->raise(); // the caption stands over the banner picture
+
+    Shape1 = new LampShape(Frame4);
+    Shape1->setGeometry(twipsRect(240, 240, 495, 375));
+    Shape1->setFillColor(bgr(Green));
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+
+    // Tab order as on the form.
+    QWidget *tabOrder[] = {Command1, ler, gravar, sobre, Command3, Text1, Text2, Command2, Command4, Command5};
+    for (size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+    connect(Command1, &QPushButton::clicked, this, &velmora::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &velmora::Command2_Click);
+    connect(Command4, &QPushButton::clicked, this, &velmora::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &velmora::Command5_Click);
+    connect(Text1, &QPlainTextEdit::textChanged, this, &velmora::Text1_Change);
+    Text2->installEventFilter(this);
+}
+
+bool velmora::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Text2 && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        int keyAscii = 0;
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            keyAscii = 13;
+        else if (!key->text().isEmpty())
+            keyAscii = key->text().at(0).unicode();
+        if (keyAscii != 0) {
+            Text2_KeyPress(keyAscii);
+            return keyAscii == 0; // a handler that zeroes the code swallows the key
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void velmora::Form_Load()
+{
+    const bool created = Handler::unguarded([&] {
+        Echo = ConferenceLink::create();
+        connect(Echo.get(), &ConferenceLink::ChatTextReceived, this, &velmora::Echo_ChatTextReceived);
+    });
+    if (!created)
+        return;
+    Timer1->start();
+    Handler::continueOnError({
+        [&] { Text2->setText(QString()); },
+        [&] { Text2->setFocus(); },
+    });
+}
+
+void velmora::Command1_Click()
+{
+    Handler::unguarded([&] { close(); });
+}
+
+void velmora::Command2_Click()
+{
+    Handler::unguarded([&] {
+        Echo->sendChatText(Text2->text());
+        Text2->setText(QString());
+    });
+}
+
+void velmora::Text2_KeyPress(int &KeyAscii)
+{
+    Handler::unguarded([&] {
+        if (KeyAscii != 13)
+            return;
+        Echo->sendChatText(Text2->text());
+        Text2->setText(QString());
+        Text2->setFocus();
+    });
+}
+
+void velmora::Command4_Click()
+{
+    Handler::unguarded([&] { Text2->setText(QString()); });
+}
+
+void velmora::Command5_Click()
+{
+    Handler::unguarded([&] { Text1->setText(QString()); });
+}
+
+void velmora::Echo_ChatTextReceived(const QString &stexto)
+{
+    Handler::unguarded([&] { Text1->appendText(stexto + QStringLiteral("\r\n")); });
+}
+
+void velmora::Text1_Change()
+{
+    Handler::unguarded([&] { Text1->setSelStart(Text1->textLength()); });
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+class ChatTextBox;
+class ConferenceLink;
+class LampShape;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMovie;
+class QPushButton;
+class QTimer;
+
+// The chat window: the program's start-up window.
+class velmora : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Loads the window (its controls and Form_Load) and shows it centred.
+    // Returns null when the load failed and the error report let the process
+    // go on, which only a test's reporter does.
+    static std::unique_ptr<velmora> start();
+
+    velmora();
+    ~velmora() override;
+
+    bool isLoaded() const { return Echo != nullptr; }
+
+    // The controls, named as on the form.
+    QPushButton *Command1;
+    QLabel *Label9;
+    QGroupBox *Frame1;
+    QGroupBox *Frame4;
+    QPushButton *ler;
+    QPushButton *gravar;
+    QPushButton *sobre;
+    QFrame *Picture1;
+    QLabel *AniGIF1;
+    QLabel *Label11;
+    QPushButton *Command3;
+    ChatTextBox *Text1;
+    QGroupBox *Frame2;
+    QLineEdit *Text2;
+    QPushButton *Command2;
+    QPushButton *Command4;
+    QPushButton *Command5;
+    QLabel *Image1;
+    LampShape *Shape1;
+    QTimer *Timer1;
+
+    // The conference link, owned by the window for its whole life.
+    std::unique_ptr<ConferenceLink> Echo;
+
+    // Handlers, named after their control and event.
+    void Form_Load();
+    void Command1_Click();
+    void Command2_Click();
+    void Text2_KeyPress(int &KeyAscii);
+    void Command4_Click();
+    void Command5_Click();
+    void Echo_ChatTextReceived(const QString &stexto);
+    void Text1_Change();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+
+    QMovie *m_antenna = nullptr;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+
+// A failure as the operator sees it in the error report: a number in the
+// classic run-time numbering and a description in Portuguese.
+class AppError : public std::exception
+{
+public:
+    enum Number : int {
+        TypeMismatch = 13,
+        CannotCreateObject = 429,
+        AutomationError = 440,
+        ServerUnavailable = 462,
+    };
+
+    AppError(int number, QString description)
+        : m_number(number), m_description(std::move(description)), m_what(m_description.toUtf8())
+    {
+    }
+
+    int number() const noexcept { return m_number; }
+    const QString &description() const noexcept { return m_description; }
+    const char *what() const noexcept override { return m_what.constData(); }
+
+private:
+    int m_number;
+    QString m_description;
+    QByteArray m_what;
+};

@@ -1,0 +1,19 @@
+#include "chat_window/velmora.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("Velmora"));
+    app.setApplicationDisplayName(QStringLiteral("Velmora"));
+    app.setWindowIcon(QIcon(QStringLiteral(":/velmora/velmora.png")));
+
+    // Loading the window creates the conference link; when that fails the
+    // error report ends the process before any window is shown.
+    const auto window = velmora::start();
+    if (!window)
+        return 1;
+    return app.exec();
+}
