@@ -48,9 +48,9 @@ QGroupBox *frame(QWidget *parent, const QString &caption, QRect geometry)
     auto *box = new QGroupBox(caption, parent);
     box->setGeometry(geometry);
     // An etched border with the caption standing on its top line.
-    box->setStyleSheet(QStringLiteral("QGroupBox { border: 2px groove #d4d0c8; margin-top: 6px; }"
+    box->setStyleSheet(QStringLiteral("QGroupBox { border: 2px groove #d4d0c8; margin-top: 7px; }"
                                       "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
-                                      " left: 6px; top: 0px; padding: 0px 1px; }"));
+                                      " left: 6px; top: 0px; padding: 2px 1px 0px 1px; }"));
     return box;
 }
 

@@ -1,0 +1,31 @@
+# Sourced by the other scripts: installs the Debian packages they need.
+
+# Runs a command as root: directly when we are root, else through sudo.
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    else
+        sudo "$@"
+    fi
+}
+
+# ensure_packages PKG...: installs whichever of them is missing.
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ "${#missing[@]}" -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        as_root apt-get update -qq
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+}
+
+# What building and running the program needs.
+BUILD_PACKAGES=(build-essential cmake qt6-base-dev libgl-dev qt6-qpa-plugins fonts-liberation dbus dbus-daemon dbus-bin)
+# What showing it on a machine without a display needs.
+HEADLESS_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils)

@@ -1,0 +1,128 @@
+// The conference link on the session bus, against the stand-in conference.
+#include "conference_link/app_error.h"
+#include "conference_link/conference_link.h"
+#include "standin_process.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+// Runs f and returns the AppError number it threw, or 0.
+template <typename F>
+int errorNumberOf(F f)
+{
+    try {
+        f();
+    } catch (const AppError &e) {
+        return e.number();
+    }
+    return 0;
+}
+
+} // namespace
+
+class TestConferenceLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void creationFailsWithoutApplication()
+    {
+        QVERIFY(waitForConferenceOwner(false));
+        try {
+            ConferenceLink::create();
+            QFAIL("a link was created with nobody on the bus");
+        } catch (const AppError &e) {
+            QCOMPARE(e.number(), 429);
+            QVERIFY2(e.description().contains(QLatin1String("org.velmora.Conference")), qPrintable(e.description()));
+        }
+    }
+
+    void sentTextReachesTheConferenceUnchanged()
+    {
+        StandinProcess standin;
+        QVERIFY(standin.start());
+        auto link = ConferenceLink::create();
+        const QStringList texts = {QStringLiteral("ação, pé, côr"), QString(), QStringLiteral("  espaços  "),
+                                   QStringLiteral("emoji 📻 e <b>marcação</b>")};
+        for (const QString &text : texts)
+            link->sendChatText(text);
+        QVERIFY(standin.waitForSentLines(int(texts.size())));
+        QCOMPARE(standin.sentLines(), texts);
+    }
+
+    void receivedTextArrivesAsEvent()
+    {
+        StandinProcess standin;
+        QVERIFY(standin.start());
+        auto link = ConferenceLink::create();
+        QSignalSpy spy(link.get(), &ConferenceLink::ChatTextReceived);
+        standin.feed(QStringLiteral("PY9AAA: olá"));
+        standin.feed(QString());
+        QTRY_COMPARE(spy.size(), 2);
+        QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("PY9AAA: olá"));
+        QCOMPARE(spy.at(1).at(0).toString(), QString());
+    }
+
+    void echoRelaysWithCallSign()
+    {
+        StandinProcess standin({QStringLiteral("--echo")});
+        QVERIFY(standin.start());
+        auto link = ConferenceLink::create();
+        QSignalSpy spy(link.get(), &ConferenceLink::ChatTextReceived);
+        link->sendChatText(QStringLiteral("câmbio"));
+        QTRY_COMPARE(spy.size(), 1);
+        QVERIFY(spy.at(0).at(0).toString().endsWith(QStringLiteral(": câmbio")));
+    }
+
+    void receivingAudioIsRawInt16()
+    {
+        StandinProcess standin;
+        QVERIFY(standin.start());
+        auto link = ConferenceLink::create();
+        QCOMPARE(link->receivingAudio(), qint16(0));
+        const std::pair<const char *, qint16> cases[] = {
+            {"/audio on", -1}, {"/audio off", 0}, {"/audio 1", 1}, {"/audio 256", 256}, {"/audio -32768", -32768}};
+        for (const auto &[command, expected] : cases) {
+            standin.feed(QString::fromLatin1(command));
+            QTRY_COMPARE(link->receivingAudio(), expected);
+        }
+    }
+
+    void vanishedApplicationIsError462()
+    {
+        StandinProcess standin;
+        QVERIFY(standin.start());
+        auto link = ConferenceLink::create();
+        standin.kill();
+        QCOMPARE(errorNumberOf([&] { link->sendChatText(QStringLiteral("alguém?")); }), 462);
+        QCOMPARE(errorNumberOf([&] { link->receivingAudio(); }), 462);
+    }
+
+    void hungApplicationTimesOut()
+    {
+        StandinProcess standin;
+        QVERIFY(standin.start());
+        auto link = ConferenceLink::create();
+        ::kill(pid_t(standin.process().processId()), SIGSTOP);
+        QCOMPARE(errorNumberOf([&] { link->receivingAudio(); }), 462);
+        ::kill(pid_t(standin.process().processId()), SIGCONT);
+    }
+
+    void secondStandinRefusesToStart()
+    {
+        StandinProcess first;
+        QVERIFY(first.start());
+        QProcess second;
+        second.start(QStringLiteral(VELMORA_STANDIN_PATH), {});
+        QVERIFY(second.waitForFinished(5000));
+        QVERIFY(second.exitCode() != 0);
+        QVERIFY(second.readAllStandardError().contains("org.velmora.Conference"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConferenceLink)
+#include "test_conference_link.moc"
