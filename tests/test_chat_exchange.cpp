@@ -1,74 +1,40 @@
 // The chat window exchanging text with the stand-in conference.
 #include "chat_window/chat_text_box.h"
-#include "chat_window/handler_guard.h"
-#include "chat_window/velmora.h"
-#include "standin_process.h"
+#include "chat_session.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
-namespace {
-
-struct Report {
-    int number;
-    QString description;
-};
-
-// Types text as a keyboard would, one character at a time, accents included.
-void typeText(QWidget *widget, const QString &text)
-{
-    for (const QChar ch : text) {
-        QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_A, QString(ch), Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_A, QString(ch), Qt::NoModifier);
-    }
-}
-
-} // namespace
-
 class TestChatExchange : public QObject
 {
     Q_OBJECT
 
-    QList<Report> m_reports;
-    std::unique_ptr<StandinProcess> m_standin;
-    std::unique_ptr<velmora> m_window;
+    std::unique_ptr<ChatSession> m_session;
 
-    // A shown, active chat window on a fresh stand-in conference.
     velmora *openWindow()
     {
-        m_standin = std::make_unique<StandinProcess>();
-        if (!m_standin->start())
-            return nullptr;
-        m_window = velmora::start();
-        if (!m_window || !QTest::qWaitForWindowActive(m_window.get()))
-            return nullptr;
-        return m_window.get();
+        return m_session->open() ? m_session->window() : nullptr;
     }
 
 private slots:
     void init()
     {
-        m_reports.clear();
-        Handler::setReporter([this](int number, const QString &description) {
-            m_reports.append({number, description});
-        });
+        m_session = std::make_unique<ChatSession>();
     }
 
     void cleanup()
     {
-        m_window.reset();
-        m_standin.reset();
-        Handler::restoreDefaultReporter();
+        m_session.reset();
     }
 
     void startupWithoutApplicationReportsAndShowsNoWindow()
     {
         QVERIFY(waitForConferenceOwner(false));
         QVERIFY(velmora::start() == nullptr);
-        QCOMPARE(m_reports.size(), 1);
-        QCOMPARE(m_reports.at(0).number, 429);
+        QCOMPARE(m_session->reports.size(), 1);
+        QCOMPARE(m_session->reports.at(0).number, 429);
         for (QWidget *widget : QApplication::topLevelWidgets())
             QVERIFY(!widget->isVisible());
     }
@@ -89,11 +55,11 @@ private slots:
         typeText(w->Text2, QStringLiteral("ação, pé, côr"));
         QTest::keyClick(w->Text2, Qt::Key_Return);
         QTest::keyClick(w->Text2, Qt::Key_Enter); // an empty input is sent as an empty text
-        QVERIFY(m_standin->waitForSentLines(2));
-        QCOMPARE(m_standin->sentLines(), QStringList({QStringLiteral("ação, pé, côr"), QString()}));
+        QVERIFY(m_session->standin().waitForSentLines(2));
+        QCOMPARE(m_session->standin().sentLines(), QStringList({QStringLiteral("ação, pé, côr"), QString()}));
         QVERIFY(w->Text2->text().isEmpty());
         QVERIFY(w->Text2->hasFocus());
-        QVERIFY(m_reports.isEmpty());
+        QVERIFY(m_session->reports.isEmpty());
     }
 
     void buttonSendsClearsAndLeavesTheFocusOnItself()
@@ -102,23 +68,23 @@ private slots:
         QVERIFY(w);
         typeText(w->Text2, QStringLiteral("  com espaços  "));
         QTest::mouseClick(w->Command2, Qt::LeftButton);
-        QVERIFY(m_standin->waitForSentLines(1));
-        QCOMPARE(m_standin->sentLines().first(), QStringLiteral("  com espaços  "));
+        QVERIFY(m_session->standin().waitForSentLines(1));
+        QCOMPARE(m_session->standin().sentLines().first(), QStringLiteral("  com espaços  "));
         QVERIFY(w->Text2->text().isEmpty());
         QVERIFY(w->Command2->hasFocus());
 
         typeText(w->Text2, QStringLiteral("rascunho"));
         QTest::mouseClick(w->Command4, Qt::LeftButton);
         QVERIFY(w->Text2->text().isEmpty());
-        QCOMPARE(m_standin->sentLines().size(), 1); // clearing never sends
+        QCOMPARE(m_session->standin().sentLines().size(), 1); // clearing never sends
     }
 
     void arrivalsAppendWithLineEndsAndFollowTheEnd()
     {
         velmora *w = openWindow();
         QVERIFY(w);
-        m_standin->feed(QStringLiteral("a"));
-        m_standin->feed(QStringLiteral("b"));
+        m_session->standin().feed(QStringLiteral("a"));
+        m_session->standin().feed(QStringLiteral("b"));
         QTRY_COMPARE(w->Text1->text(), QStringLiteral("a\r\nb\r\n"));
         QCOMPARE(w->Text1->selStart(), 6);
 
@@ -131,7 +97,7 @@ private slots:
         QCOMPARE(w->Text1->selStart(), 0);
         w->Echo_ChatTextReceived(QStringLiteral("depois"));
         QCOMPARE(w->Text1->text(), QStringLiteral("depois\r\n"));
-        QCOMPARE(m_standin->sentLines().size(), 0); // the window never sends what it receives
+        QCOMPARE(m_session->standin().sentLines().size(), 0); // the window never sends what it receives
     }
 
     void typingInTheMiddleJumpsToTheEnd()
@@ -170,12 +136,12 @@ private slots:
     {
         velmora *w = openWindow();
         QVERIFY(w);
-        m_standin->kill();
+        m_session->standin().kill();
         typeText(w->Text2, QStringLiteral("alguém?"));
         QTest::keyClick(w->Text2, Qt::Key_Return);
-        QCOMPARE(m_reports.size(), 1);
-        QCOMPARE(m_reports.at(0).number, 462);
-        QVERIFY(m_reports.at(0).description.contains(QStringLiteral("não está mais disponível")));
+        QCOMPARE(m_session->reports.size(), 1);
+        QCOMPARE(m_session->reports.at(0).number, 462);
+        QVERIFY(m_session->reports.at(0).description.contains(QStringLiteral("não está mais disponível")));
     }
 
     void burstOfTenThousandArrivesInOrder()
@@ -186,7 +152,7 @@ private slots:
         QByteArray lines;
         for (int i = 0; i < count; ++i)
             lines += "linha " + QByteArray::number(i) + '\n';
-        m_standin->process().write(lines);
+        m_session->standin().process().write(lines);
         QTRY_COMPARE_WITH_TIMEOUT(w->Text1->document()->blockCount(), count + 1, 30000);
         const QStringList received = w->Text1->text().split(QStringLiteral("\r\n"));
         QCOMPARE(received.size(), count + 1);
@@ -214,7 +180,7 @@ private slots:
         }
         QCOMPARE(w->Text1->text(), expected);
         QCOMPARE(w->Text1->selStart(), expected.size());
-        QVERIFY(m_reports.isEmpty());
+        QVERIFY(m_session->reports.isEmpty());
     }
 };
 

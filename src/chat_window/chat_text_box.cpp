@@ -4,10 +4,6 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-namespace {
-const QString lineEnd = QStringLiteral("\r\n");
-}
-
 ChatTextBox::ChatTextBox(QWidget *parent) : QPlainTextEdit(parent)
 {
     // The box holds a whole session's conversation: an undo history of every
@@ -17,19 +13,59 @@ ChatTextBox::ChatTextBox(QWidget *parent) : QPlainTextEdit(parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    connect(document(), &QTextDocument::contentsChange, this, [this] {
+        if (!m_appending)
+            m_textCurrent = false;
+    });
 }
+
+namespace {
+
+// True when the document keeps text exactly as it reads back: every line
+// break is CR LF. A lone CR or LF, or a character the document itself takes
+// as a paragraph break, becomes a line break there.
+bool keepsLineEnds(const QString &text)
+{
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c == u'\r' && i + 1 < n && text.at(i + 1) == QLatin1Char('\n')) {
+            ++i;
+        } else if (c == u'\r' || c == u'\n' || c == QChar::ParagraphSeparator || c == 0xFDD0 || c == 0xFDD1) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 QString ChatTextBox::text() const
 {
-    // Taken block by block from the document: no-break spaces and every other
-    // character stay exactly as shown.
-    QString result;
-    result.reserve(textLength());
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-        if (block != document()->begin())
-            result += lineEnd;
-        result += block.text();
+    if (!m_textCurrent) {
+        m_text = documentText();
+        m_textCurrent = true;
     }
+    return m_text;
+}
+
+QString ChatTextBox::documentText() const
+{
+    // Taken from the document's raw text, where every line break is a
+    // paragraph separator: no-break spaces and every other character stay
+    // exactly as shown (plain-text export would turn some into spaces).
+    const QString raw = document()->toRawText();
+    QString result(textLength(), Qt::Uninitialized);
+    QChar *out = result.data();
+    for (const QChar c : raw) {
+        if (c == QChar::ParagraphSeparator) {
+            *out++ = QLatin1Char('\r');
+            *out++ = QLatin1Char('\n');
+        } else {
+            *out++ = c;
+        }
+    }
+    result.truncate(out - result.constData());
     return result;
 }
 
@@ -42,7 +78,15 @@ void ChatTextBox::appendText(const QString &text)
 {
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
+    // The kept text is brought up to date first: whoever hears of the change
+    // may read it back at once.
+    if (m_textCurrent && keepsLineEnds(text))
+        m_text += text;
+    else
+        m_textCurrent = false;
+    m_appending = true;
     cursor.insertText(text);
+    m_appending = false;
 }
 
 qsizetype ChatTextBox::textLength() const

@@ -23,4 +23,14 @@ public:
     qsizetype selStart() const;
     // Puts the caret at position (clamped) and scrolls it into view.
     void setSelStart(qsizetype position);
+
+private:
+    QString documentText() const;
+
+    // The text as it reads back, kept up to date by appendText and rebuilt
+    // from the document after any other change, so that saving a long
+    // conversation does not walk the whole document.
+    mutable QString m_text;
+    mutable bool m_textCurrent = true;
+    bool m_appending = false;
 };

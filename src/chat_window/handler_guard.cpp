@@ -2,7 +2,7 @@
 
 #include "../conference_link/app_error.h"
 
-#include <QMessageBox>
+#include "message_box.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,9 +13,7 @@ namespace {
 
 void reportAndEnd(int number, const QString &description)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Velmora"), reportText(number, description),
-                    QMessageBox::Ok);
-    box.exec();
+    MessageBox::show(reportText(number, description), QMessageBox::Critical);
     std::fflush(nullptr);
     std::_Exit(1);
 }

@@ -1,11 +1,16 @@
 #include "velmora.h"
 
+#include "../conference_link/app_error.h"
 #include "../conference_link/conference_link.h"
 #include "chat_text_box.h"
 #include "form_style.h"
 #include "handler_guard.h"
 #include "lamp_shape.h"
+#include "message_box.h"
+#include "transcript_file.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,6 +18,10 @@
 #include <QMovie>
 #include <QPushButton>
 #include <QTimer>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 using FormStyle::bgr;
 using FormStyle::boldFont;
@@ -28,6 +37,7 @@ namespace {
 constexpr quint32 Blue = 0x00FF0000;
 constexpr quint32 White = 0x00FFFFFF;
 constexpr quint32 Green = 0x0000FF00;
+constexpr quint32 Red = 0x000000FF;
 } // namespace
 
 std::unique_ptr<velmora> velmora::start()
@@ -138,6 +148,9 @@ void velmora::buildControls()
     connect(Command4, &QPushButton::clicked, this, &velmora::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &velmora::Command5_Click);
     connect(Text1, &QPlainTextEdit::textChanged, this, &velmora::Text1_Change);
+    connect(Timer1, &QTimer::timeout, this, &velmora::Timer1_Timer);
+    connect(gravar, &QPushButton::clicked, this, &velmora::gravar_Click);
+    connect(ler, &QPushButton::clicked, this, &velmora::ler_Click);
     Text2->installEventFilter(this);
 }
 
@@ -215,4 +228,60 @@ void velmora::Echo_ChatTextReceived(const QString &stexto)
 void velmora::Text1_Change()
 {
     Handler::unguarded([&] { Text1->setSelStart(Text1->textLength()); });
+}
+
+void velmora::Timer1_Timer()
+{
+    Handler::unguarded([&] { Shape1->setFillColor(bgr(Echo->receivingAudio() == 0 ? Green : Red)); });
+}
+
+void velmora::setTranscriptWriter(std::function<bool(QIODevice &, const QByteArray &)> writer)
+{
+    m_transcriptWriter = std::move(writer);
+}
+
+void velmora::gravar_Click()
+{
+    // Saving never loses the conversation: a failed save is reported and the
+    // box and the previous transcript stay as they were.
+    Handler::unguarded([&] {
+        try {
+            TranscriptFile::save(QString::fromLatin1(TranscriptFile::Name), Text1->text(), m_transcriptWriter);
+        } catch (const AppError &e) {
+            MessageBox::show(Handler::reportText(e.number(), e.description()), QMessageBox::Warning);
+        }
+    });
+}
+
+void velmora::ler_Click()
+{
+    bool exists = false;
+    Handler::continueOnError({
+        [&] { exists = ExisteArquivo(QString::fromLatin1(TranscriptFile::Name)); },
+        [&] {
+            if (!exists) {
+                MessageBox::show(QStringLiteral("Grave o 'chat' primeiro!"));
+                return;
+            }
+            // A file that cannot be read leaves the box as it was.
+            if (const auto text = TranscriptFile::load(QString::fromLatin1(TranscriptFile::Name)))
+                Text1->setText(*text);
+        },
+    });
+}
+
+bool velmora::ExisteArquivo(const QString &Arquivo)
+{
+    // What a directory search with the normal attributes finds: regular files,
+    // read-only ones included; never a folder, a hidden or system file, or a
+    // FIFO, socket or device, so that reading can never block on one.
+    const QFileInfo info(QDir::current(), Arquivo);
+    if (!info.exists() || !info.isFile() || info.isHidden())
+        return false;
+#ifdef Q_OS_WIN
+    const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(info.absoluteFilePath().utf16()));
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_SYSTEM))
+        return false;
+#endif
+    return true;
 }

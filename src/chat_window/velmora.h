@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class ChatTextBox;
@@ -9,6 +10,7 @@ class ConferenceLink;
 class LampShape;
 class QFrame;
 class QGroupBox;
+class QIODevice;
 class QLabel;
 class QLineEdit;
 class QMovie;
@@ -65,12 +67,21 @@ public:
     void Command5_Click();
     void Echo_ChatTextReceived(const QString &stexto);
     void Text1_Change();
+    void Timer1_Timer();
+    void gravar_Click();
+    void ler_Click();
+
+    // How the transcript's bytes are written; tests inject failures here.
+    void setTranscriptWriter(std::function<bool(QIODevice &, const QByteArray &)> writer);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls();
+    static bool ExisteArquivo(const QString &Arquivo);
+
+    std::function<bool(QIODevice &, const QByteArray &)> m_transcriptWriter;
 
     QMovie *m_antenna = nullptr;
 };

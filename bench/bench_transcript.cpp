@@ -1,0 +1,101 @@
+// Saving and loading a 10 MB transcript, beside memcpy of the same bytes (the
+// ceiling) and, at 100 KB, beside the character-by-character loading loop.
+#include "chat_window/chat_text_box.h"
+#include "chat_window/transcript_file.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Best of a few runs, in milliseconds.
+template <typename F>
+double bestMs(int runs, F f)
+{
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        f();
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
+    }
+    return best;
+}
+
+QString conversation(qsizetype bytes)
+{
+    QString text;
+    for (int i = 0; text.size() < bytes; ++i)
+        text += QStringLiteral("PY9AAA: ação número %1, côr e pé na conferência\r\n").arg(i);
+    text.truncate(bytes);
+    return text;
+}
+
+// Reading one character per call and building the accumulator anew each time.
+QString characterLoop(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QString accumulator;
+    char c;
+    while (file.getChar(&c))
+        accumulator = accumulator + TranscriptFile::decode(QByteArray(1, c));
+    return accumulator;
+}
+
+void row(const char *what, double megabytes, double ms, double baselineMs, const char *baseline)
+{
+    std::printf("%-34s %10.2f ms %10.1f MB/s   %-26s %10.2f ms   ratio %8.2f\n", what, ms, megabytes / (ms / 1000.0),
+                baseline, baselineMs, ms / baselineMs);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+
+    const qsizetype size = 10 * 1000 * 1000;
+    const QString text = conversation(size);
+    const QByteArray bytes = TranscriptFile::encode(text);
+    std::vector<char> copy(size_t(bytes.size()));
+    const double mb = double(bytes.size()) / 1e6;
+    const double memcpyMs = bestMs(5, [&] { std::memcpy(copy.data(), bytes.constData(), copy.size()); });
+
+    std::printf("Transcript of %.1f MB (Windows-1252)\n", mb);
+    row("encode", mb, bestMs(5, [&] { (void)TranscriptFile::encode(text); }), memcpyMs, "memcpy of the bytes");
+    row("decode", mb, bestMs(5, [&] { (void)TranscriptFile::decode(bytes); }), memcpyMs, "memcpy of the bytes");
+
+    ChatTextBox box;
+    box.resize(393, 177);
+    box.show();
+    box.setText(text);
+    QApplication::processEvents();
+    row("Gravar CHAT (box to file)", mb,
+        bestMs(3, [&] { TranscriptFile::save(QStringLiteral("chat.txt"), box.text()); }), memcpyMs,
+        "memcpy of the bytes");
+    row("Ler CHAT gravado (file to box)", mb, bestMs(3, [&] {
+            box.setText(*TranscriptFile::load(QStringLiteral("chat.txt")));
+            box.setSelStart(box.textLength());
+            QApplication::processEvents();
+        }),
+        memcpyMs, "memcpy of the bytes");
+
+    const QString small = conversation(100 * 1000);
+    TranscriptFile::save(QStringLiteral("small.txt"), small);
+    const double loopMs = bestMs(1, [&] { (void)characterLoop(QStringLiteral("small.txt")); });
+    row("load 100 KB (one pass)", 0.1, bestMs(5, [&] { (void)TranscriptFile::load(QStringLiteral("small.txt")); }),
+        loopMs, "character-by-character loop");
+    std::printf("Goals: save of 10 MB under 50 ms, load with display under 1 s, encode at least 1/10 of memcpy.\n");
+    return 0;
+}

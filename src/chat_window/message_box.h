@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+// Message boxes with one OK button and the application's title, "Velmora".
+namespace MessageBox {
+
+using Presenter = std::function<void(const QString &text, QMessageBox::Icon icon)>;
+
+// Shows the box and returns when the user has pressed OK.
+void show(const QString &text, QMessageBox::Icon icon = QMessageBox::NoIcon);
+
+// Tests swap the presenter to see the boxes without anybody pressing OK.
+void setPresenter(Presenter presenter);
+void restoreDefaultPresenter();
+
+} // namespace MessageBox

@@ -1,0 +1,212 @@
+// The conversation kept in "chat.txt": saving, loading, and never losing it.
+#include "chat_session.h"
+#include "chat_window/chat_text_box.h"
+#include "chat_window/transcript_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+const QString missingMessage = QStringLiteral("Grave o 'chat' primeiro!");
+
+} // namespace
+
+class TestTranscript : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_home;
+    std::unique_ptr<ChatSession> m_session;
+
+    velmora *window() { return m_session->window(); }
+    void save() { QTest::mouseClick(window()->gravar, Qt::LeftButton); }
+    void load() { QTest::mouseClick(window()->ler, Qt::LeftButton); }
+
+private slots:
+    void init()
+    {
+        m_home = QDir::currentPath();
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(m_dir->path()));
+        m_session = std::make_unique<ChatSession>();
+        QVERIFY(m_session->open());
+    }
+
+    void cleanup()
+    {
+        m_session.reset();
+        QDir::setCurrent(m_home);
+        m_dir.reset();
+    }
+
+    void emptyBoxSavesJustALineEndAndEachCycleAddsOne()
+    {
+        save();
+        QCOMPARE(readFile(QStringLiteral("chat.txt")), QByteArray("\r\n"));
+        load();
+        QCOMPARE(window()->Text1->text(), QStringLiteral("\r\n"));
+        QCOMPARE(window()->Text1->selStart(), 2);
+        save();
+        QCOMPARE(readFile(QStringLiteral("chat.txt")), QByteArray("\r\n\r\n"));
+        QVERIFY(m_session->messages.isEmpty());
+    }
+
+    void portugueseIsWrittenAsWindows1252AndLoadingReplaces()
+    {
+        window()->Echo_ChatTextReceived(QStringLiteral("ação, pé, côr — 5€"));
+        window()->Echo_ChatTextReceived(QStringLiteral("Ótimo\u00A073"));
+        save();
+        QCOMPARE(readFile(QStringLiteral("chat.txt")),
+                 QByteArray("a\xE7\xE3o, p\xE9, c\xF4r \x97 5\x80\r\n\xD3timo\xA0"
+                            "73\r\n\r\n"));
+        window()->Echo_ChatTextReceived(QStringLiteral("chegou depois"));
+        load();
+        QCOMPARE(window()->Text1->text(), QStringLiteral("ação, pé, côr — 5€\r\nÓtimo\u00A073\r\n\r\n"));
+        QCOMPARE(window()->Text1->selStart(), window()->Text1->textLength());
+    }
+
+    void textBeyondWindows1252SurvivesAsUtf8()
+    {
+        const QString text = QStringLiteral("rádio 📻 ☎ 中文 ŁÓDŹ");
+        window()->Echo_ChatTextReceived(text);
+        save();
+        const QByteArray bytes = readFile(QStringLiteral("chat.txt"));
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+        QCOMPARE(bytes.mid(3), (text + QStringLiteral("\r\n\r\n")).toUtf8());
+        window()->Command5_Click();
+        load();
+        QCOMPARE(window()->Text1->text(), text + QStringLiteral("\r\n\r\n"));
+    }
+
+    void undefinedWindows1252BytesRoundTrip()
+    {
+        const QByteArray bytes("\x81\x8D\x8F\x90\x9D", 5);
+        writeFile(QStringLiteral("chat.txt"), bytes);
+        load();
+        QCOMPARE(window()->Text1->text(), QStringLiteral("\u0081\u008D\u008F\u0090\u009D"));
+        save();
+        QCOMPARE(readFile(QStringLiteral("chat.txt")), bytes + "\r\n");
+    }
+
+    void missingOrUnusableFileSaysSoAndChangesNothing()
+    {
+        window()->Echo_ChatTextReceived(QStringLiteral("fica"));
+        load();
+        QVERIFY(QDir().mkdir(QStringLiteral("chat.txt")));
+        load();
+        QVERIFY(QDir().rmdir(QStringLiteral("chat.txt")));
+        QCOMPARE(::mkfifo("chat.txt", 0600), 0); // reading a FIFO would block for ever
+        load();
+        QCOMPARE(m_session->messages, QStringList({missingMessage, missingMessage, missingMessage}));
+        QCOMPARE(window()->Text1->text(), QStringLiteral("fica\r\n"));
+    }
+
+    void emptyFileEmptiesTheBox()
+    {
+        window()->Echo_ChatTextReceived(QStringLiteral("some"));
+        writeFile(QStringLiteral("chat.txt"), QByteArray());
+        load();
+        QCOMPARE(window()->Text1->text(), QString());
+        QCOMPARE(window()->Text1->selStart(), 0);
+    }
+
+    void garbageLoadsCharacterForCharacter()
+    {
+        QByteArray garbage;
+        for (int i = 0; i < 4096; ++i) {
+            const char byte = char((i * 7919 + 13) % 256);
+            if (byte != '\r' && byte != '\n')
+                garbage += byte;
+        }
+        writeFile(QStringLiteral("chat.txt"), garbage);
+        load();
+        QCOMPARE(window()->Text1->text(), TranscriptFile::decode(garbage));
+        QCOMPARE(window()->Text1->textLength(), garbage.size());
+
+        writeFile(QStringLiteral("chat.txt"), QByteArray("\xEF\xBB\xBF" "ok \xC3\x28 \xFF fim"));
+        load();
+        QCOMPARE(window()->Text1->text(), QStringLiteral("ok \uFFFD( \uFFFD fim"));
+    }
+
+    void failedSavesKeepTheBoxAndTheOldFile_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("write error") << "write";
+        QTest::newRow("chat.txt is a folder") << "folder";
+        QTest::newRow("current folder removed") << "removed";
+    }
+
+    void failedSavesKeepTheBoxAndTheOldFile()
+    {
+        QFETCH(QString, how);
+        const QString conversation = QStringLiteral("PY9AAA: não perca isto\r\n");
+        window()->Echo_ChatTextReceived(QStringLiteral("PY9AAA: não perca isto"));
+        const QByteArray old("transcrito antigo\r\n");
+        int expectedNumber = 0;
+        if (how == QLatin1String("write")) {
+            writeFile(QStringLiteral("chat.txt"), old);
+            window()->setTranscriptWriter([](QIODevice &device, const QByteArray &bytes) {
+                device.write(bytes.left(bytes.size() / 2));
+                return false;
+            });
+            expectedNumber = 57;
+        } else if (how == QLatin1String("folder")) {
+            QVERIFY(QDir().mkdir(QStringLiteral("chat.txt")));
+            expectedNumber = 75;
+        } else {
+            QVERIFY(QDir().mkdir(QStringLiteral("sumiu")));
+            QVERIFY(QDir::setCurrent(QStringLiteral("sumiu")));
+            QVERIFY(QDir(m_dir->path()).rmdir(QStringLiteral("sumiu")));
+            expectedNumber = 76;
+        }
+        save();
+        QCOMPARE(m_session->messages.size(), 1);
+        QVERIFY2(m_session->messages.at(0).contains(QString::number(expectedNumber)),
+                 qPrintable(m_session->messages.at(0)));
+        QVERIFY(m_session->reports.isEmpty()); // reported, and the program goes on
+        QCOMPARE(window()->Text1->text(), conversation);
+        if (how == QLatin1String("write")) {
+            QCOMPARE(readFile(QStringLiteral("chat.txt")), old);
+            QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("chat.txt")});
+        } else if (how == QLatin1String("folder")) {
+            QVERIFY(QFileInfo(QStringLiteral("chat.txt")).isDir());
+        }
+    }
+
+    void codecMatchesTheCodePage()
+    {
+        // Every byte decodes to one character and encodes back to itself.
+        QByteArray all(256, Qt::Uninitialized);
+        for (int i = 0; i < 256; ++i)
+            all[i] = char(i);
+        const QString text = TranscriptFile::decode(all);
+        QCOMPARE(text.size(), 256);
+        QCOMPARE(text.at(0x80), QChar(0x20AC));
+        QCOMPARE(text.at(0x9F), QChar(0x0178));
+        QCOMPARE(text.at(0xE7), QChar(0x00E7));
+        QCOMPARE(TranscriptFile::encode(text), all);
+    }
+};
+
+QTEST_MAIN(TestTranscript)
+#include "test_transcript.moc"
