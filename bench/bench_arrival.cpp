@@ -1,6 +1,6 @@
 // The cost of one arriving chat text as the conversation grows: the window's
 // incremental append against the literal read-the-whole-box-and-assign-it-back.
-#include "chat_window/chat_text_box.h"
+#include "chat_window/text_box.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -10,14 +10,14 @@
 
 namespace {
 
-using Arrival = std::function<void(ChatTextBox &, const QString &)>;
+using Arrival = std::function<void(TextBox &, const QString &)>;
 
-void incremental(ChatTextBox &box, const QString &text)
+void incremental(TextBox &box, const QString &text)
 {
     box.appendText(text + QStringLiteral("\r\n"));
 }
 
-void literal(ChatTextBox &box, const QString &text)
+void literal(TextBox &box, const QString &text)
 {
     box.setText(box.text() + text + QStringLiteral("\r\n"));
 }
@@ -25,7 +25,7 @@ void literal(ChatTextBox &box, const QString &text)
 // Microseconds per arrival, with a conversation of `texts` lines already shown.
 double microsecondsPerArrival(const Arrival &arrive, int texts, int arrivals)
 {
-    ChatTextBox box;
+    TextBox box;
     // The follow-the-end step runs after every change, as in the window.
     QObject::connect(&box, &QPlainTextEdit::textChanged, &box, [&box] { box.setSelStart(box.textLength()); });
     box.resize(393, 177);

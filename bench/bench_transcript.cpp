@@ -1,6 +1,6 @@
 // Saving and loading a 10 MB transcript, beside memcpy of the same bytes (the
 // ceiling) and, at 100 KB, beside the character-by-character loading loop.
-#include "chat_window/chat_text_box.h"
+#include "chat_window/text_box.h"
 #include "chat_window/transcript_file.h"
 
 #include <QApplication>
@@ -76,7 +76,7 @@ int main(int argc, char **argv)
     row("encode", mb, bestMs(5, [&] { (void)TranscriptFile::encode(text); }), memcpyMs, "memcpy of the bytes");
     row("decode", mb, bestMs(5, [&] { (void)TranscriptFile::decode(bytes); }), memcpyMs, "memcpy of the bytes");
 
-    ChatTextBox box;
+    TextBox box;
     box.resize(393, 177);
     box.show();
     box.setText(text);

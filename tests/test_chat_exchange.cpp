@@ -1,5 +1,5 @@
 // The chat window exchanging text with the stand-in conference.
-#include "chat_window/chat_text_box.h"
+#include "chat_window/text_box.h"
 #include "chat_session.h"
 
 #include <QApplication>
@@ -119,7 +119,7 @@ private slots:
 
     void caretPositionsCountLineEndsAsTwo()
     {
-        ChatTextBox box;
+        TextBox box;
         box.setText(QStringLiteral("ab\r\ncd\r\n\r\nef"));
         for (qsizetype position : {0, 1, 2, 4, 5, 6, 8, 10, 11, 12}) {
             box.setSelStart(position);

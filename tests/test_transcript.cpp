@@ -1,6 +1,6 @@
 // The conversation kept in "chat.txt": saving, loading, and never losing it.
 #include "chat_session.h"
-#include "chat_window/chat_text_box.h"
+#include "chat_window/text_box.h"
 #include "chat_window/transcript_file.h"
 
 #include <QDir>

@@ -2,11 +2,17 @@
 
 #include "graphical_button.h"
 
+#include <QFrame>
 #include <QGroupBox>
+#include <QLabel>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
 #include <QWidget>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace FormStyle {
 
@@ -52,6 +58,50 @@ QGroupBox *frame(QWidget *parent, const QString &caption, QRect geometry)
                                       "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
                                       " left: 6px; top: 0px; padding: 2px 1px 0px 1px; }"));
     return box;
+}
+
+QLabel *label(QWidget *parent, const QString &caption, QRect geometry, const QColor &colour, const QFont &font)
+{
+    auto *l = new QLabel(caption, parent);
+    l->setGeometry(geometry);
+    l->setFont(font);
+    l->setTextFormat(Qt::PlainText);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    l->setWordWrap(true);
+    QPalette palette = l->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    l->setPalette(palette);
+    return l;
+}
+
+QLabel *label(QWidget *parent, const QString &caption, QRect geometry, quint32 colour, const QFont &font)
+{
+    return label(parent, caption, geometry, bgr(colour), font);
+}
+
+QFrame *horizontalRule(QWidget *parent, int x1, int x2, int y)
+{
+    auto *line = new QFrame(parent);
+    line->setGeometry(pixels(x1), pixels(y), pixels(x2) - pixels(x1) + 1, 1);
+    line->setAutoFillBackground(true);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    line->setPalette(palette);
+    return line;
+}
+
+QColor systemColour(int index)
+{
+#ifdef Q_OS_WIN
+    const DWORD value = GetSysColor(index);
+    return bgr(quint32(value));
+#else
+    // Classic colours: active title bar from the desktop theme's highlight,
+    // the desktop a fixed teal.
+    if (index == 2)
+        return QGuiApplication::palette().color(QPalette::Active, QPalette::Highlight);
+    return QColor(0, 128, 128);
+#endif
 }
 
 void centreOnScreen(QWidget *window)

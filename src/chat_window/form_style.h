@@ -5,7 +5,9 @@
 #include <QRect>
 #include <QString>
 
+class QFrame;
 class QGroupBox;
+class QLabel;
 class QPushButton;
 class QWidget;
 
@@ -49,6 +51,17 @@ QPushButton *graphicalButton(QWidget *parent, const QString &caption, QRect geom
 // A frame: an etched border with its caption on the top line; its
 // children are placed from its top-left corner.
 QGroupBox *frame(QWidget *parent, const QString &caption, QRect geometry);
+
+// A label in the given colour and font, its caption shown as plain text.
+QLabel *label(QWidget *parent, const QString &caption, QRect geometry, quint32 colour, const QFont &font);
+QLabel *label(QWidget *parent, const QString &caption, QRect geometry, const QColor &colour, const QFont &font);
+
+// A one-pixel horizontal rule from x1 to x2 at y, in twips.
+QFrame *horizontalRule(QWidget *parent, int x1, int x2, int y);
+
+// One of the user's display colours by its classic number (1 = desktop,
+// 2 = active title bar), with a fixed fallback where the platform has none.
+QColor systemColour(int index);
 
 // Centres a top-level window on the screen it will appear on.
 void centreOnScreen(QWidget *window);

@@ -1,14 +1,17 @@
 #include "velmora.h"
 
+#include "../aux_windows/ajuda.h"
+#include "../aux_windows/sobre_velmora.h"
 #include "../conference_link/app_error.h"
 #include "../conference_link/conference_link.h"
-#include "chat_text_box.h"
+#include "text_box.h"
 #include "form_style.h"
 #include "handler_guard.h"
 #include "lamp_shape.h"
 #include "message_box.h"
 #include "transcript_file.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -69,20 +72,9 @@ void velmora::buildControls()
     setFont(FormStyle::defaultFont());
     resize(FormStyle::pixels(6390), FormStyle::pixels(7695));
 
-    auto label = [](QWidget *parent, const QString &caption, QRect geometry, quint32 colour, QFont font) {
-        auto *l = new QLabel(caption, parent);
-        l->setGeometry(geometry);
-        l->setFont(font);
-        l->setTextFormat(Qt::PlainText);
-        QPalette palette = l->palette();
-        palette.setColor(QPalette::WindowText, bgr(colour));
-        l->setPalette(palette);
-        return l;
-    };
-
     Command1 = FormStyle::graphicalButton(this, QStringLiteral("Encerrar programa"), twipsRect(5040, 6480, 1215, 975),
                                           0x008080FF, 9.75);
-    Label9 = label(this, QStringLiteral("Conferência - CHAT"), twipsRect(120, 1080, 6135, 855), Blue,
+    Label9 = FormStyle::label(this, QStringLiteral("Conferência - CHAT"), twipsRect(120, 1080, 6135, 855), Blue,
                    boldFont(FormStyle::Serif, 33));
     Label9->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Frame1 = FormStyle::frame(this, QStringLiteral("Recebe texto"), twipsRect(120, 1920, 6135, 3135));
@@ -107,12 +99,13 @@ void velmora::buildControls()
     AniGIF1->setMovie(m_antenna);
     m_antenna->start();
 
-    Label11 = label(Picture1, QStringLiteral("chat"), twipsRect(4680, 600, 1335, 255), Blue,
+    Label11 = FormStyle::label(Picture1, QStringLiteral("chat"), twipsRect(4680, 600, 1335, 255), Blue,
                     boldFont(FormStyle::Serif, 12));
 
     Command3 = FormStyle::graphicalButton(this, QStringLiteral("Ajuda"), twipsRect(4080, 7080, 855, 375), 0x0080C0FF);
 
-    Text1 = new ChatTextBox(Frame1);
+    Text1 = new TextBox(Frame1);
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setGeometry(twipsRect(120, 240, 5895, 2655));
 
     Frame2 = FormStyle::frame(this, QStringLiteral("Envia texto"), twipsRect(120, 5160, 6135, 1215));
@@ -151,6 +144,8 @@ void velmora::buildControls()
     connect(Timer1, &QTimer::timeout, this, &velmora::Timer1_Timer);
     connect(gravar, &QPushButton::clicked, this, &velmora::gravar_Click);
     connect(ler, &QPushButton::clicked, this, &velmora::ler_Click);
+    connect(Command3, &QPushButton::clicked, this, &velmora::Command3_Click);
+    connect(sobre, &QPushButton::clicked, this, &velmora::sobre_Click);
     Text2->installEventFilter(this);
 }
 
@@ -284,4 +279,20 @@ bool velmora::ExisteArquivo(const QString &Arquivo)
         return false;
 #endif
     return true;
+}
+
+void velmora::Command3_Click()
+{
+    Handler::continueOnError({
+        [] { QApplication::beep(); },
+        [] { Ajuda::instance().showModal(); },
+    });
+}
+
+void velmora::sobre_Click()
+{
+    Handler::continueOnError({
+        [] { QApplication::beep(); },
+        [] { sobre_velmora::instance().showModal(); },
+    });
 }

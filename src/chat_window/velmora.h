@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-class ChatTextBox;
+class TextBox;
 class ConferenceLink;
 class LampShape;
 class QFrame;
@@ -45,7 +45,7 @@ public:
     QLabel *AniGIF1;
     QLabel *Label11;
     QPushButton *Command3;
-    ChatTextBox *Text1;
+    TextBox *Text1;
     QGroupBox *Frame2;
     QLineEdit *Text2;
     QPushButton *Command2;
@@ -70,6 +70,8 @@ public:
     void Timer1_Timer();
     void gravar_Click();
     void ler_Click();
+    void Command3_Click();
+    void sobre_Click();
 
     // How the transcript's bytes are written; tests inject failures here.
     void setTranscriptWriter(std::function<bool(QIODevice &, const QByteArray &)> writer);

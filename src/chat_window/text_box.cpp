@@ -1,15 +1,14 @@
-#include "chat_text_box.h"
+#include "text_box.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
-ChatTextBox::ChatTextBox(QWidget *parent) : QPlainTextEdit(parent)
+TextBox::TextBox(QWidget *parent) : QPlainTextEdit(parent)
 {
     // The box holds a whole session's conversation: an undo history of every
     // arrival would grow without bound.
     setUndoRedoEnabled(false);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -40,7 +39,7 @@ bool keepsLineEnds(const QString &text)
 
 } // namespace
 
-QString ChatTextBox::text() const
+QString TextBox::text() const
 {
     if (!m_textCurrent) {
         m_text = documentText();
@@ -49,7 +48,7 @@ QString ChatTextBox::text() const
     return m_text;
 }
 
-QString ChatTextBox::documentText() const
+QString TextBox::documentText() const
 {
     // Taken from the document's raw text, where every line break is a
     // paragraph separator: no-break spaces and every other character stay
@@ -69,12 +68,12 @@ QString ChatTextBox::documentText() const
     return result;
 }
 
-void ChatTextBox::setText(const QString &text)
+void TextBox::setText(const QString &text)
 {
     setPlainText(text);
 }
 
-void ChatTextBox::appendText(const QString &text)
+void TextBox::appendText(const QString &text)
 {
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
@@ -89,21 +88,21 @@ void ChatTextBox::appendText(const QString &text)
     m_appending = false;
 }
 
-qsizetype ChatTextBox::textLength() const
+qsizetype TextBox::textLength() const
 {
     const int blocks = document()->blockCount();
     // characterCount() counts each block separator once and the final one too.
     return qsizetype(document()->characterCount() - 1) + (blocks - 1);
 }
 
-qsizetype ChatTextBox::selStart() const
+qsizetype TextBox::selStart() const
 {
     const QTextCursor cursor = textCursor();
     const int position = cursor.selectionStart();
     return qsizetype(position) + document()->findBlock(position).blockNumber();
 }
 
-void ChatTextBox::setSelStart(qsizetype position)
+void TextBox::setSelStart(qsizetype position)
 {
     QTextCursor cursor(document());
     if (position >= textLength()) {

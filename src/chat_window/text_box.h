@@ -2,16 +2,16 @@
 
 #include <QPlainTextEdit>
 
-// The received-chat box. Its text reads back with CR LF at every line break,
+// A multi-line text box. Its text reads back with CR LF at every line break,
 // as the conversation is kept and saved, and the caret position is counted
 // in that text (CR LF being two characters). Appending is incremental: one
 // arrival costs in proportion to the arrival, not to the conversation.
-class ChatTextBox : public QPlainTextEdit
+class TextBox : public QPlainTextEdit
 {
     Q_OBJECT
 
 public:
-    explicit ChatTextBox(QWidget *parent = nullptr);
+    explicit TextBox(QWidget *parent = nullptr);
 
     QString text() const;
     void setText(const QString &text);

@@ -1,0 +1,74 @@
+#include "ajuda.h"
+
+#include "chat_window/form_style.h"
+#include "chat_window/handler_guard.h"
+#include "chat_window/text_box.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+
+using FormStyle::twipsRect;
+
+namespace {
+Ajuda *ajudaInstance = nullptr;
+}
+
+Ajuda &Ajuda::instance()
+{
+    if (!ajudaInstance) {
+        ajudaInstance = new Ajuda;
+        qAddPostRoutine([] {
+            delete ajudaInstance;
+            ajudaInstance = nullptr;
+        });
+    }
+    return *ajudaInstance;
+}
+
+QString Ajuda::helpText()
+{
+    QFile file(QStringLiteral(":/velmora/ajuda.txt"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+Ajuda::Ajuda()
+{
+    setWindowTitle(QStringLiteral("Ajuda"));
+    QIcon icon;
+    for (int size : {16, 32, 48})
+        icon.addFile(QStringLiteral(":/velmora/ajuda_%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+}
+
+void Ajuda::Form_Load(QWidget *form)
+{
+    resize(FormStyle::pixels(6180), FormStyle::pixels(4530));
+
+    Command1 = FormStyle::graphicalButton(form, QStringLiteral("Retornar"), twipsRect(4440, 3600, 1335, 615),
+                                          0x008080FF, 9.75);
+    Command1->setDefault(true);
+    Text1 = new TextBox(form);
+    Text1->setGeometry(twipsRect(360, 960, 5415, 2415));
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->setFont(FormStyle::boldFont(FormStyle::SansSerif, 9.75));
+    Text1->setText(helpText());
+    Label1 = FormStyle::label(form, QStringLiteral("Velmora"), twipsRect(720, 120, 4935, 735), 0x00FF0000,
+                              FormStyle::boldFont(FormStyle::Serif, 27.75));
+
+    setTabOrder(Command1, Text1);
+    connect(Command1, &QPushButton::clicked, this, &Ajuda::Command1_Click);
+    connect(form, &QObject::destroyed, this, [this] {
+        Command1 = nullptr;
+        Text1 = nullptr;
+        Label1 = nullptr;
+    });
+    Command1->setFocus();
+}
+
+void Ajuda::Command1_Click()
+{
+    Handler::unguarded([&] { Unload(); });
+}

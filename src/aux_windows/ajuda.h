@@ -1,0 +1,33 @@
+#pragma once
+
+#include "aux_window.h"
+
+class QLabel;
+class QPushButton;
+class TextBox;
+
+// The Help window: a fixed help text under a large title, and "Retornar".
+class Ajuda : public AuxWindow
+{
+    Q_OBJECT
+
+public:
+    // The window's single instance, created on first use.
+    static Ajuda &instance();
+
+    // The help text as designed: six lines, each ended by CR LF.
+    static QString helpText();
+
+    // The controls of the current load (null while unloaded).
+    QPushButton *Command1 = nullptr;
+    TextBox *Text1 = nullptr;
+    QLabel *Label1 = nullptr;
+
+    void Command1_Click();
+
+protected:
+    void Form_Load(QWidget *form) override;
+
+private:
+    Ajuda();
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QDialog>
+
+// A window shown modally from the chat window. It exists once; each showing
+// loads it, building its controls afresh, and it is unloaded by its
+// "Retornar" button or its title bar. While it is open the chat window takes
+// no input, but its timer and conference events go on.
+class AuxWindow : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // Loads the window, shows it centred and modal with no owner, and returns
+    // once it has been unloaded.
+    void showModal();
+    void Unload();
+    bool isLoaded() const { return m_form != nullptr; }
+
+protected:
+    AuxWindow();
+    // Builds the controls into form, a fresh widget filling the window.
+    virtual void Form_Load(QWidget *form) = 0;
+
+private:
+    QWidget *m_form = nullptr;
+};
