@@ -27,5 +27,7 @@ ensure_packages() {
 
 # What building and running the program needs.
 BUILD_PACKAGES=(build-essential cmake qt6-base-dev libgl-dev qt6-qpa-plugins fonts-liberation dbus dbus-daemon dbus-bin)
+# What the tests need besides.
+TEST_PACKAGES=(qt6-base-private-dev)
 # What showing it on a machine without a display needs.
 HEADLESS_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils)

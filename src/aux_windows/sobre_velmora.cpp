@@ -86,6 +86,7 @@ void sobre_velmora::Form_Load(QWidget *form)
     auto *tower = new QMovie(QStringLiteral(":/velmora/tower.gif"), QByteArray(), AniGIF2);
     tower->setScaledSize(AniGIF2->size()); // the tall picture scaled down into its box
     AniGIF2->setMovie(tower);
+    AniGIF2->setAccessibleName(QStringLiteral("Animação de uma torre de rádio transmitindo"));
     tower->start();
 
     const QFont sans = boldFont(FormStyle::SansSerif, 8.25);
@@ -107,6 +108,8 @@ void sobre_velmora::Form_Load(QWidget *form)
                               twipsRect(120, 3120, 4455, 855), 0x00000000, sans);
     Label6->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Line3 = FormStyle::horizontalRule(form, 120, 4560, 4080);
+    for (QFrame *line : {Line1, Line2, Line3})
+        line->setAccessibleName(QStringLiteral("Linha divisória"));
     Command1 = FormStyle::graphicalButton(form, QStringLiteral("Visitar Servidor  ORBEL"),
                                           twipsRect(240, 4320, 2295, 495), 0x00FFFFC0);
     ret = FormStyle::graphicalButton(form, QStringLiteral("Retornar"), twipsRect(3000, 4320, 1455, 495), 0x00C0C0FF);

@@ -1,10 +1,17 @@
 #include "lamp_shape.h"
 
+#include <QAccessible>
 #include <QPainter>
 
 LampShape::LampShape(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAccessibleDescription(describe(m_fill));
+}
+
+QString LampShape::describe(const QColor &colour)
+{
+    return colour == QColor(Qt::red) ? QStringLiteral("Recebendo áudio") : QStringLiteral("Sem áudio");
 }
 
 void LampShape::setFillColor(const QColor &colour)
@@ -13,6 +20,14 @@ void LampShape::setFillColor(const QColor &colour)
         return;
     m_fill = colour;
     update();
+    const QString description = describe(colour);
+    if (description != accessibleDescription()) {
+        // The state is told to screen readers as the lamp's description
+        // (which Qt reports as changed), and a change is announced.
+        setAccessibleDescription(description);
+        QAccessibleEvent alert(this, QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+    }
 }
 
 void LampShape::paintEvent(QPaintEvent *)

@@ -19,5 +19,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // What the lamp says to a screen reader: red is audio being received.
+    static QString describe(const QColor &colour);
+
     QColor m_fill = Qt::green;
 };

@@ -11,6 +11,7 @@
 #include "message_box.h"
 #include "transcript_file.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -131,6 +132,14 @@ void velmora::buildControls()
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
 
+    // Names for screen readers where a control has no caption of its own.
+    Text1->setAccessibleName(QStringLiteral("Conversa recebida"));
+    Text2->setAccessibleName(QStringLiteral("Texto a enviar"));
+    Picture1->setAccessibleName(QStringLiteral("Faixa com o logotipo"));
+    Image1->setAccessibleName(QStringLiteral("Logotipo"));
+    AniGIF1->setAccessibleName(QStringLiteral("Animação de uma antena transmitindo"));
+    Shape1->setAccessibleName(QStringLiteral("Lâmpada de áudio recebido"));
+
     // Tab order as on the form.
     QWidget *tabOrder[] = {Command1, ler, gravar, sobre, Command3, Text1, Text2, Command2, Command4, Command5};
     for (size_t i = 1; i < std::size(tabOrder); ++i)
@@ -217,7 +226,13 @@ void velmora::Command5_Click()
 
 void velmora::Echo_ChatTextReceived(const QString &stexto)
 {
-    Handler::unguarded([&] { Text1->appendText(stexto + QStringLiteral("\r\n")); });
+    Handler::unguarded([&] {
+        const qsizetype end = Text1->textLength();
+        Text1->appendText(stexto + QStringLiteral("\r\n"));
+        // Screen readers announce what arrived, wherever the focus is.
+        QAccessibleTextInsertEvent arrived(Text1, int(end), stexto);
+        QAccessible::updateAccessibility(&arrived);
+    });
 }
 
 void velmora::Text1_Change()

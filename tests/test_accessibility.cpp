@@ -1,0 +1,164 @@
+// What a screen reader gets from the three windows.
+#include "aux_windows/ajuda.h"
+#include "aux_windows/sobre_velmora.h"
+#include "chat_session.h"
+#include "chat_window/lamp_shape.h"
+#include "chat_window/text_box.h"
+#include "conference_link/conference_link.h"
+
+#include <QAbstractButton>
+#include <QFrame>
+#include <QPushButton>
+#include <QAccessible>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
+
+namespace {
+
+struct Heard {
+    QAccessible::Event type;
+    QObject *object;
+    QString inserted;
+};
+QList<Heard> heard;
+
+void listen(QAccessibleEvent *event)
+{
+    QString inserted;
+    if (event->type() == QAccessible::TextInserted)
+        inserted = static_cast<QAccessibleTextInsertEvent *>(event)->textInserted();
+    heard.append({event->type(), event->object(), inserted});
+}
+
+QString nameOf(QWidget *widget)
+{
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+    return accessible ? accessible->text(QAccessible::Name) : QString();
+}
+
+QString captionOf(QWidget *widget)
+{
+    if (auto *label = qobject_cast<QLabel *>(widget))
+        return label->text();
+    if (auto *button = qobject_cast<QAbstractButton *>(widget))
+        return button->text();
+    if (auto *frame = qobject_cast<QGroupBox *>(widget))
+        return frame->title();
+    return {};
+}
+
+// Every control directly on a window's form (not the parts controls are
+// made of, such as a text box's scroll bars) has a Portuguese name: its
+// caption where it has one.
+void verifyNamed(const QList<QWidget *> &controls)
+{
+    for (QWidget *control : controls) {
+        const QString name = nameOf(control);
+        const QString caption = captionOf(control);
+        QVERIFY2(!name.isEmpty(), control->metaObject()->className());
+        if (!caption.isEmpty())
+            QCOMPARE(name, caption);
+    }
+}
+
+} // namespace
+
+class TestAccessibility : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ChatSession> m_session;
+
+private slots:
+    void initTestCase()
+    {
+        QAccessible::installUpdateHandler(listen);
+        // As when a screen reader is running: the platform's accessibility on.
+        QPlatformAccessibility *platform = QGuiApplicationPrivate::platformIntegration()->accessibility();
+        QVERIFY(platform);
+        platform->setActive(true);
+        QVERIFY(QAccessible::isActive());
+    }
+
+    void init()
+    {
+        heard.clear();
+        m_session = std::make_unique<ChatSession>();
+        QVERIFY(m_session->open());
+        heard.clear();
+    }
+
+    void cleanup() { m_session.reset(); }
+
+    void everyControlHasAName()
+    {
+        velmora *w = m_session->window();
+        verifyNamed({w->Command1, w->Label9, w->Frame1, w->Frame4, w->ler, w->gravar, w->sobre, w->Picture1,
+                     w->AniGIF1, w->Label11, w->Command3, w->Text1, w->Frame2, w->Text2, w->Command2, w->Command4,
+                     w->Command5, w->Image1, w->Shape1});
+        Ajuda &help = Ajuda::instance();
+        QTimer::singleShot(0, &help, [&] {
+            verifyNamed({help.Command1, help.Text1, help.Label1});
+            help.Unload();
+        });
+        w->Command3_Click();
+        sobre_velmora &about = sobre_velmora::instance();
+        QTimer::singleShot(0, &about, [&] {
+            verifyNamed({about.AniGIF2, about.Label1, about.Label4, about.Line1, about.Label2, about.Label5,
+                         about.Label3, about.Line2, about.Label6, about.Line3, about.Command1, about.ret});
+            about.Unload();
+        });
+        w->sobre_Click();
+        QVERIFY(!help.isLoaded() && !about.isLoaded());
+    }
+
+    void lampDescriptionFollowsTheLink()
+    {
+        velmora *w = m_session->window();
+        w->Timer1->stop();
+        QAccessibleInterface *lamp = QAccessible::queryAccessibleInterface(w->Shape1);
+        QVERIFY(lamp);
+        const QString quiet = lamp->text(QAccessible::Description);
+        QVERIFY(!quiet.isEmpty());
+
+        m_session->standin().feed(QStringLiteral("/audio on"));
+        QTRY_COMPARE(w->Echo->receivingAudio(), qint16(-1));
+        w->Timer1_Timer();
+        const QString receiving = lamp->text(QAccessible::Description);
+        QVERIFY(!receiving.isEmpty() && receiving != quiet);
+        const auto changes = [&] {
+            return std::count_if(heard.begin(), heard.end(), [&](const Heard &h) {
+                return h.object == w->Shape1 && h.type == QAccessible::DescriptionChanged;
+            });
+        };
+        QCOMPARE(changes(), 1);
+        w->Timer1_Timer(); // the same state again is not announced again
+        QCOMPARE(changes(), 1);
+
+        m_session->standin().feed(QStringLiteral("/audio off"));
+        QTRY_COMPARE(w->Echo->receivingAudio(), qint16(0));
+        w->Timer1_Timer();
+        QCOMPARE(lamp->text(QAccessible::Description), quiet);
+        QCOMPARE(changes(), 2);
+    }
+
+    void receivedTextIsAnnounced()
+    {
+        velmora *w = m_session->window();
+        w->Text2->setFocus(); // announced wherever the focus is
+        m_session->standin().feed(QStringLiteral("PY9AAA: olá, câmbio"));
+        QTRY_VERIFY(std::any_of(heard.begin(), heard.end(), [&](const Heard &h) {
+            return h.object == w->Text1 && h.type == QAccessible::TextInserted
+                   && h.inserted == QStringLiteral("PY9AAA: olá, câmbio");
+        }));
+    }
+};
+
+QTEST_MAIN(TestAccessibility)
+#include "test_accessibility.moc"
