@@ -29,5 +29,16 @@ ensure_packages() {
 BUILD_PACKAGES=(build-essential cmake qt6-base-dev libgl-dev qt6-qpa-plugins fonts-liberation dbus dbus-daemon dbus-bin)
 # What the tests need besides.
 TEST_PACKAGES=(qt6-base-private-dev)
+# What testing the Windows link under Wine needs (wine32 from the i386 architecture).
+WINE_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine64-tools wine32:i386)
+
+# ensure_i386: lets apt install i386 packages.
+ensure_i386() {
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        as_root dpkg --add-architecture i386
+        as_root apt-get update -qq
+    fi
+}
+
 # What showing it on a machine without a display needs.
 HEADLESS_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils)

@@ -1,0 +1,43 @@
+#include "com_conference_link.h"
+
+#include "app_error.h"
+#include "com_automation_client.h"
+
+namespace {
+
+AppError toAppError(const ComError &error)
+{
+    return AppError(error.number(), QString::fromStdWString(error.description()));
+}
+
+} // namespace
+
+ComConferenceLink::ComConferenceLink()
+{
+    try {
+        m_client = std::make_unique<ComAutomationClient>(
+            [this](const std::wstring &stexto) { emit ChatTextReceived(QString::fromStdWString(stexto)); });
+    } catch (const ComError &error) {
+        throw toAppError(error);
+    }
+}
+
+ComConferenceLink::~ComConferenceLink() = default;
+
+void ComConferenceLink::sendChatText(const QString &text)
+{
+    try {
+        m_client->sendChatText(text.toStdWString());
+    } catch (const ComError &error) {
+        throw toAppError(error);
+    }
+}
+
+qint16 ComConferenceLink::receivingAudio()
+{
+    try {
+        return m_client->receivingAudio();
+    } catch (const ComError &error) {
+        throw toAppError(error);
+    }
+}
