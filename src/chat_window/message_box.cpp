@@ -1,5 +1,9 @@
 #include "message_box.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QShortcut>
+
 namespace MessageBox {
 namespace {
 
@@ -7,6 +11,11 @@ void present(const QString &text, QMessageBox::Icon icon)
 {
     QMessageBox box(icon, QStringLiteral("Velmora"), text, QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
+    // Ctrl+C copies the message, on every platform, so that an operator can
+    // paste an error report into a mail.
+    QShortcut copy(QKeySequence::Copy, &box);
+    QObject::connect(&copy, &QShortcut::activated, &box,
+                     [text] { QGuiApplication::clipboard()->setText(text); });
     box.exec();
 }
 

@@ -1,0 +1,220 @@
+#!/usr/bin/env bash
+# Drives the built program exactly as an operator would: a real X server (no
+# window manager), real keys and clicks, screenshots, the stand-in conference
+# on a private session bus, and the program started in a folder of its own.
+#   e2e_test.sh VELMORA CONFERENCE_STANDIN
+set -uo pipefail
+velmora="$(readlink -f "$1")"
+standin="$(readlink -f "$2")"
+work="$(mktemp -d /tmp/velmora-e2e.XXXXXX)"
+passed=0
+failed=0
+pids=()
+
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+check() { # check WHAT COMMAND...
+    local what="$1"
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAIL: $what"
+    fi
+}
+
+now_ms() { date +%s%3N; }
+
+# ended PID: waits (bounded) for a process to end; its status is then in $?.
+ended() {
+    wait_for 10 bash -c "! kill -0 $1 2>/dev/null" || { echo "process $1 still running"; return 0; }
+    wait "$1"
+}
+
+# wait_for SECONDS COMMAND...: polls until the command succeeds.
+wait_for() {
+    local deadline=$(($(now_ms) + $1 * 1000))
+    shift
+    until "$@"; do
+        [ "$(now_ms)" -ge "$deadline" ] && return 1
+        sleep 0.05
+    done
+}
+
+# --- the X server and the stand-in conference ---------------------------------
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+pids+=("$!")
+wait_for 10 test -s "$work/display" || { echo "Xvfb did not start"; exit 1; }
+export DISPLAY=":$(cat "$work/display")"
+unset QT_QPA_PLATFORM
+
+conference_owned() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.velmora.Conference 2>/dev/null | grep -q "boolean true"
+}
+
+start_standin() {
+    rm -f "$work/in"
+    mkfifo "$work/in"
+    exec 4<>"$work/in"
+    "$standin" <"$work/in" >"$work/sent.txt" 2>/dev/null &
+    standin_pid=$!
+    pids+=("$standin_pid")
+    wait_for 10 conference_owned
+}
+feed() { printf '%s\n' "$1" >&4; }
+
+# --- the program's windows ------------------------------------------------------
+
+window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+has_window() { [ -n "$(window_named "$1")" ]; }
+no_window() { [ -z "$(window_named "$1")" ]; }
+
+start_velmora() { # start_velmora FOLDER
+    (cd "$1" && exec "$velmora") 2>/dev/null &
+    velmora_pid=$!
+    pids+=("$velmora_pid")
+}
+
+# Where a window's client area starts on the screen.
+origin_of() {
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    ox=$X
+    oy=$Y
+}
+
+# click WINDOW LEFT TOP WIDTH HEIGHT: the centre of a control, in twips from
+# the window's top-left corner (15 twips to the pixel).
+click() {
+    origin_of "$1"
+    xdotool mousemove $((ox + $2 / 15 + $4 / 30)) $((oy + $3 / 15 + $5 / 30)) click 1
+}
+
+# pixel WINDOW X Y: the colour at a point given in pixels from the window's corner.
+pixel() {
+    origin_of "$1"
+    import -window root -crop "1x1+$((ox + $2))+$((oy + $3))" -depth 8 txt:- 2>/dev/null |
+        tail -n 1 | grep -o '#[0-9A-F]\{6\}' | head -n 1
+}
+pixel_is() { [ "$(pixel "$1" "$2" "$3")" = "$4" ]; }
+
+sent_lines() { [ "$(wc -l <"$work/sent.txt")" -ge "$1" ]; }
+sent_line() { sed -n "${1}p" "$work/sent.txt"; }
+
+# The controls, in twips from the chat window's corner.
+TEXT2=(240 5400 5895 375)
+COMMAND2=(600 5880 2295 375)
+GRAVAR=(120 6480 1815 495)
+LER=(120 7080 1815 495)
+COMMAND5=(3120 6480 1815 495)
+COMMAND3=(4080 7080 855 375)
+SOBRE=(3120 7080 855 375)
+LAMP_X=$(((2280 + 495 / 2) / 15))
+LAMP_Y=$(((6600 + 375 / 2) / 15))
+GREEN="#00FF00"
+RED="#FF0000"
+
+# --- start-up with no conference application -------------------------------------
+
+mkdir -p "$work/none"
+start_velmora "$work/none"
+check "with no conference application the error report appears" wait_for 10 has_window Velmora
+check "and no chat window" no_window "Chat por ORBEL"
+xdotool windowfocus --sync "$(window_named Velmora)" key Return 2>/dev/null
+ended "$velmora_pid"
+check "pressing OK ends the program with a non-zero status" test $? -ne 0
+
+# --- the conversation --------------------------------------------------------------
+
+start_standin
+mkdir -p "$work/chat"
+start_velmora "$work/chat"
+check "the chat window appears" wait_for 10 has_window "Chat por ORBEL"
+W="$(window_named "Chat por ORBEL")"
+sleep 0.5 # the first paint
+
+check "the lamp is green at its place" pixel_is "$W" "$LAMP_X" "$LAMP_Y" "$GREEN"
+check "the banner is white at its place" pixel_is "$W" $((6100 / 15)) $((300 / 15)) "#FFFFFF"
+check "Gravar CHAT is green at its place" pixel_is "$W" $((120 / 15 + 6)) $((6480 / 15 + 16)) "#00FF00"
+check "Ler CHAT gravado is cyan at its place" pixel_is "$W" $((120 / 15 + 6)) $((7080 / 15 + 16)) "#00FFFF"
+check "Limpar CHAT is light yellow at its place" pixel_is "$W" $((3120 / 15 + 6)) $((6480 / 15 + 16)) "#FFFF80"
+check "Encerrar programa is light red at its place" pixel_is "$W" $((5040 / 15 + 6)) $((6480 / 15 + 10)) "#FF8080"
+
+# No transcript yet: the message says so.
+click "$W" "${LER[@]}"
+check "with no chat.txt a message box appears" wait_for 5 has_window Velmora
+xdotool windowfocus --sync "$(window_named Velmora)" key ctrl+c 2>/dev/null
+check "it says to save first" wait_for 5 bash -c "xclip -o -selection clipboard 2>/dev/null | grep -qF \"Grave o 'chat' primeiro!\""
+xdotool windowfocus --sync "$(window_named Velmora)" key Return 2>/dev/null
+check "OK closes it" wait_for 5 no_window Velmora
+
+# Typing and Enter, accents included; an empty line; the button.
+xdotool windowfocus --sync "$W"
+click "$W" "${TEXT2[@]}"
+xdotool type --delay 30 "ação, pé, côr"
+xdotool key Return
+xdotool key Return
+xdotool type --delay 30 "pelo botão"
+click "$W" "${COMMAND2[@]}"
+check "three texts reach the conference" wait_for 5 sent_lines 3
+check "typed text arrives unchanged" test "$(sent_line 1)" = "ação, pé, côr"
+check "an empty line is sent as an empty text" test -z "$(sent_line 2)"
+check "the button sends too" test "$(sent_line 3)" = "pelo botão"
+
+# Received texts, saved byte for byte in Windows-1252.
+feed "PY9AAA: olá"
+feed "PU9BBB: ação — 5€"
+printf 'PY9AAA: ol\xe1\r\nPU9BBB: a\xe7\xe3o \x97 5\x80\r\n\r\n' >"$work/expected1"
+saved_as() { click "$W" "${GRAVAR[@]}"; sleep 0.1; cmp -s "$work/chat/chat.txt" "$1"; }
+check "Gravar CHAT writes the conversation in Windows-1252" wait_for 5 saved_as "$work/expected1"
+
+# The lamp follows the conference.
+feed "/audio on"
+start=$(now_ms)
+check "the lamp turns red" wait_for 3 pixel_is "$W" "$LAMP_X" "$LAMP_Y" "$RED"
+lit=$(($(now_ms) - start))
+echo "lamp red after ${lit} ms"
+check "within about 1.2 s" test "$lit" -le 1500
+feed "/audio off"
+check "and green again" wait_for 3 pixel_is "$W" "$LAMP_X" "$LAMP_Y" "$GREEN"
+
+# Clearing, then loading the transcript back.
+click "$W" "${COMMAND5[@]}"
+click "$W" "${LER[@]}"
+{ cat "$work/expected1"; printf '\r\n'; } >"$work/expected2"
+check "Ler CHAT gravado restores the saved conversation" wait_for 5 saved_as "$work/expected2"
+
+# Help and About, with chat arriving behind them.
+click "$W" "${COMMAND3[@]}"
+check "Ajuda opens its window" wait_for 5 has_window Ajuda
+feed "PY9CCC: durante a ajuda"
+click "$(window_named Ajuda)" 4440 3600 1335 615
+check "Retornar closes Ajuda" wait_for 5 no_window Ajuda
+click "$W" "${SOBRE[@]}"
+check "Sobre opens its window" wait_for 5 has_window Sobre
+feed "PY9DDD: durante o sobre"
+click "$(window_named Sobre)" 3000 4320 1455 495
+check "Retornar closes Sobre" wait_for 5 no_window Sobre
+{ cat "$work/expected1"; printf 'PY9CCC: durante a ajuda\r\nPY9DDD: durante o sobre\r\n\r\n'; } >"$work/expected3"
+check "chat fed while they were open landed in the conversation" wait_for 5 saved_as "$work/expected3"
+
+# The conference application dies: the report within about a second.
+kill "$standin_pid"
+start=$(now_ms)
+check "a vanished conference brings the error report" wait_for 5 has_window Velmora
+reported=$(($(now_ms) - start))
+echo "error report after ${reported} ms"
+check "within about a second" test "$reported" -le 2000
+xdotool windowfocus --sync "$(window_named Velmora)" key Return 2>/dev/null
+ended "$velmora_pid"
+check "pressing OK ends the program with a non-zero status" test $? -ne 0
+
+echo "e2e: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
