@@ -50,22 +50,29 @@ double microsecondsPerArrival(const Arrival &arrive, int texts, int arrivals)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    const int sizes[] = {0, 20000, 100000};
+    // With a file name, every point is also written there for the plot.
+    FILE *points = argc > 1 ? std::fopen(argv[1], "w") : nullptr;
+    const int sizes[] = {0, 20000, 40000, 60000, 80000, 100000};
+    constexpr int count = int(std::size(sizes));
     struct Way {
         const char *name;
         Arrival arrive;
         int arrivals;
     } ways[] = {{"incremental (Velmora)", incremental, 500}, {"literal whole text", literal, 5}};
 
-    std::printf("One arrival's cost as the conversation grows (microseconds per arrival)\n");
-    std::printf("%-24s %12s %12s %12s %14s\n", "approach", "0 texts", "20000 texts", "100000 texts",
-                "late/early");
-    for (const Way &way : ways) {
-        double cost[3];
-        for (int i = 0; i < 3; ++i)
-            cost[i] = microsecondsPerArrival(way.arrive, sizes[i], way.arrivals);
-        std::printf("%-24s %12.1f %12.1f %12.1f %14.2f\n", way.name, cost[0], cost[1], cost[2], cost[2] / cost[0]);
+    double cost[2][count];
+    for (int w = 0; w < 2; ++w)
+        for (int i = 0; i < count; ++i)
+            cost[w][i] = microsecondsPerArrival(ways[w].arrive, sizes[i], ways[w].arrivals);
+    for (int i = 0; i < count; ++i) {
+        std::printf("| arrival with %6d texts shown    | %10.1f us | %10.1f us | whole-text approach | %8.3f |\n",
+                    sizes[i], cost[0][i], cost[1][i], cost[0][i] / cost[1][i]);
+        if (points)
+            std::fprintf(points, "%d %.2f %.2f\n", sizes[i], cost[0][i], cost[1][i]);
     }
-    std::printf("Goal: the incremental late/early ratio at most 1.5.\n");
+    std::printf("| arrival late/early (goal <= 1.5)  | %10.2f    | %10.2f    | whole-text approach |          |\n",
+                cost[0][count - 1] / cost[0][0], cost[1][count - 1] / cost[1][0]);
+    if (points)
+        std::fclose(points);
     return 0;
 }

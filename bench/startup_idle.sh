@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Start-up to the window shown, peak memory, and CPU while idle, for Velmora
+# and for a bare Qt window built beside it, on a real X server.
+#   startup_idle.sh BUILD_DIR IDLE_SECONDS
+set -euo pipefail
+build="$1"
+idle_seconds="${2:-30}"
+antenna="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/src/resources/antenna.gif"
+work="$(mktemp -d)"
+pids=()
+trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+pids+=("$!")
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(cat "$work/display")"
+unset QT_QPA_PLATFORM
+"$build/tools/conference_standin/conference-standin" </dev/null >/dev/null 2>&1 &
+pids+=("$!")
+sleep 0.5
+
+now_ns() { date +%s%N; }
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+
+# measure TITLE PROGRAM [ARG...]: prints "startup_ms peak_kb idle_percent"
+measure() {
+    local title="$1" best=999999 peak=0 cpu=0
+    shift
+    for run in 1 2 3 4 5; do
+        local start
+        start=$(now_ns)
+        /usr/bin/time -f "%M" -o "$work/time" "$@" >/dev/null 2>&1 &
+        local timer=$!
+        local waited=0
+        until xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1; do
+            waited=$((waited + 1))
+            if [ "$waited" -gt 2000 ] || ! kill -0 "$timer" 2>/dev/null; then
+                echo "startup_idle: window \"$title\" never appeared" >&2
+                exit 1
+            fi
+            sleep 0.005
+        done
+        local ms=$((($(now_ns) - start) / 1000000))
+        [ "$ms" -lt "$best" ] && best=$ms
+        local pid
+        pid=$(pgrep -P "$timer" | head -n 1)
+        if [ "$run" -eq 1 ]; then
+            sleep 2
+            local before after
+            before=$(ticks "$pid")
+            sleep "$idle_seconds"
+            after=$(ticks "$pid")
+            cpu=$(awk -v t=$((after - before)) -v hz="$(getconf CLK_TCK)" -v s="$idle_seconds" \
+                'BEGIN { printf "%.3f", 100 * t / hz / s }')
+        fi
+        kill "$pid"
+        wait "$timer" 2>/dev/null || true
+        local kb
+        kb=$(tail -n 1 "$work/time")
+        [ "$kb" -gt "$peak" ] && peak=$kb
+    done
+    echo "$best $peak $cpu"
+}
+
+read -r ours_ms ours_kb ours_cpu < <(measure "Chat por ORBEL" "$build/src/velmora")
+read -r bare_ms bare_kb bare_cpu < <(measure "Bare Qt window" "$build/bench/bare_window")
+read -r _ _ anim_cpu < <(measure "Bare Qt window" "$build/bench/bare_window" "$antenna")
+awk -v a="$ours_ms" -v b="$bare_ms" 'BEGIN { printf "| start-up to window shown (<=1.5x) | %10d ms | %10d ms | bare Qt window      | %8.2f |\n", a, b, a / b }'
+awk -v a="$ours_kb" -v b="$bare_kb" 'BEGIN { printf "| peak memory (goal 40 MB)          | %10.1f MB | %10.1f MB | bare Qt window      | %8.2f |\n", a / 1024, b / 1024, a / b }'
+awk -v a="$ours_cpu" -v b="$bare_cpu" -v s="$idle_seconds" 'BEGIN { printf "| idle CPU over %2d s (goal 0.2 %%)   | %10.3f %%  | %10.3f %%  | bare Qt window      |          |\n", s, a, b }'
+awk -v a="$ours_cpu" -v b="$anim_cpu" 'BEGIN { printf "| idle CPU, banner animation shown  | %10.3f %%  | %10.3f %%  | bare + antenna GIF  |          |\n", a, b }'
