@@ -85,6 +85,7 @@ void sobre_velmora::Form_Load(QWidget *form)
     AniGIF2->setGeometry(twipsRect(240, 0, 735, 1335));
     auto *tower = new QMovie(QStringLiteral(":/velmora/tower.gif"), QByteArray(), AniGIF2);
     tower->setScaledSize(AniGIF2->size()); // the tall picture scaled down into its box
+    tower->setCacheMode(QMovie::CacheAll);
     AniGIF2->setMovie(tower);
     AniGIF2->setAccessibleName(QStringLiteral("Animação de uma torre de rádio transmitindo"));
     tower->start();

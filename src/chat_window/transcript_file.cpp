@@ -104,7 +104,9 @@ QString TranscriptFile::decode(const QByteArray &bytes)
 
 void TranscriptFile::save(const QString &path, const QString &text, const Writer &writer)
 {
-    const QByteArray bytes = encode(text + QStringLiteral("\r\n"));
+    // The closing CR LF is the same two bytes in Windows-1252 and in UTF-8.
+    QByteArray bytes = encode(text);
+    bytes += "\r\n";
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         failSave(path, file, false);

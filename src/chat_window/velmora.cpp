@@ -95,8 +95,13 @@ void velmora::buildControls()
     Picture1->setPalette(white);
 
     AniGIF1 = new QLabel(Picture1);
+    AniGIF1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     AniGIF1->setGeometry(twipsRect(120, 0, 615, 855));
     m_antenna = new QMovie(QStringLiteral(":/velmora/antenna.gif"), QByteArray(), this);
+    m_antenna->setCacheMode(QMovie::CacheAll); // decoded once, not at every loop
+    // Opaque on the banner's white, so that a new frame repaints only itself.
+    AniGIF1->setAutoFillBackground(true);
+    AniGIF1->setPalette(white);
     AniGIF1->setMovie(m_antenna);
     m_antenna->start();
 
