@@ -180,7 +180,7 @@ def tower_frames():
 def banner():
     image = Image.new("RGB", (274, 51), (255, 255, 255))
     font = ImageFont.truetype(SERIF_BOLD, 42)
-    word = "EchoLink"
+    word = "Velmora"
     box = font.getbbox(word)
     x = (274 - (box[2] - box[0])) // 2 - box[0]
     y = (51 - (box[3] - box[1])) // 2 - box[1] - 1
@@ -220,6 +220,19 @@ def program_icon():
     icon = sixteen_colours(image)
     icon.save(out("velmora.png"))
     icon.convert("RGBA").save(out("velmora.ico"), sizes=[(32, 32)])
+    desktop_icons(icon.convert("RGB"))
+
+
+def desktop_icons(icon):
+    """The program icon in the desktop icon theme's sizes: whole multiples
+    keep the pixel drawing sharp; the others are smoothed from a larger copy."""
+    os.makedirs(out("hicolor"), exist_ok=True)
+    for size in (16, 24, 32, 48, 64, 128, 256):
+        if size % 32 == 0:
+            image = icon.resize((size, size), Image.NEAREST)
+        else:
+            image = icon.resize((256, 256), Image.NEAREST).resize((size, size), Image.LANCZOS)
+        image.save(out("hicolor/velmora_%d.png" % size))
 
 
 def help_icon(size):
