@@ -29,72 +29,13 @@ check() { # check WHAT COMMAND...
     fi
 }
 
-now_ms() { date +%s%3N; }
-
-# ended PID: waits (bounded) for a process to end; its status is then in $?.
-ended() {
-    wait_for 10 bash -c "! kill -0 $1 2>/dev/null" || { echo "process $1 still running"; return 0; }
-    wait "$1"
-}
-
-# wait_for SECONDS COMMAND...: polls until the command succeeds.
-wait_for() {
-    local deadline=$(($(now_ms) + $1 * 1000))
-    shift
-    until "$@"; do
-        [ "$(now_ms)" -ge "$deadline" ] && return 1
-        sleep 0.05
-    done
-}
-
-# --- the X server and the stand-in conference ---------------------------------
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=("$!")
-wait_for 10 test -s "$work/display" || { echo "Xvfb did not start"; exit 1; }
-export DISPLAY=":$(cat "$work/display")"
-unset QT_QPA_PLATFORM
-
-conference_owned() {
-    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.NameHasOwner string:org.velmora.Conference 2>/dev/null | grep -q "boolean true"
-}
-
-start_standin() {
-    rm -f "$work/in"
-    mkfifo "$work/in"
-    exec 4<>"$work/in"
-    "$standin" <"$work/in" >"$work/sent.txt" 2>/dev/null &
-    standin_pid=$!
-    pids+=("$standin_pid")
-    wait_for 10 conference_owned
-}
-feed() { printf '%s\n' "$1" >&4; }
-
-# --- the program's windows ------------------------------------------------------
-
-window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
-has_window() { [ -n "$(window_named "$1")" ]; }
-no_window() { [ -z "$(window_named "$1")" ]; }
+source "$(dirname "${BASH_SOURCE[0]}")/x_session.sh"
+start_x_server
 
 start_velmora() { # start_velmora FOLDER
     (cd "$1" && exec "$velmora") 2>/dev/null &
     velmora_pid=$!
     pids+=("$velmora_pid")
-}
-
-# Where a window's client area starts on the screen.
-origin_of() {
-    eval "$(xdotool getwindowgeometry --shell "$1")"
-    ox=$X
-    oy=$Y
-}
-
-# click WINDOW LEFT TOP WIDTH HEIGHT: the centre of a control, in twips from
-# the window's top-left corner (15 twips to the pixel).
-click() {
-    origin_of "$1"
-    xdotool mousemove $((ox + $2 / 15 + $4 / 30)) $((oy + $3 / 15 + $5 / 30)) click 1
 }
 
 # pixel WINDOW X Y: the colour at a point given in pixels from the window's corner.
@@ -128,8 +69,8 @@ start_velmora "$work/none"
 check "with no conference application the error report appears" wait_for 10 has_window Velmora
 check "and no chat window" no_window "Chat por ORBEL"
 xdotool windowfocus --sync "$(window_named Velmora)" key Return 2>/dev/null
-ended "$velmora_pid"
-check "pressing OK ends the program with a non-zero status" test $? -ne 0
+check "pressing OK ends the program" ended "$velmora_pid"
+check "with a non-zero status" test "${status:-0}" -ne 0
 
 # --- the conversation --------------------------------------------------------------
 
@@ -213,8 +154,8 @@ reported=$(($(now_ms) - start))
 echo "error report after ${reported} ms"
 check "within about a second" test "$reported" -le 2000
 xdotool windowfocus --sync "$(window_named Velmora)" key Return 2>/dev/null
-ended "$velmora_pid"
-check "pressing OK ends the program with a non-zero status" test $? -ne 0
+check "pressing OK ends the program" ended "$velmora_pid"
+check "with a non-zero status" test "${status:-0}" -ne 0
 
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

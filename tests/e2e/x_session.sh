@@ -1,0 +1,72 @@
+# Sourced by the scripts that drive the program on a real X server: waiting,
+# the X server, the stand-in conference and finding and clicking windows.
+# The sourcing script sets $work (a temporary folder), $standin (the stand-in
+# conference's executable) and the array pids (processes to end on exit).
+
+now_ms() { date +%s%3N; }
+
+# ended PID: waits (bounded) for a child process to end and puts its exit
+# status in $status; fails when it is still running.
+ended() {
+    status=
+    wait_for 10 bash -c "! kill -0 $1 2>/dev/null" || { echo "process $1 still running"; return 1; }
+    wait "$1"
+    status=$?
+}
+
+# wait_for SECONDS COMMAND...: polls until the command succeeds.
+wait_for() {
+    local deadline=$(($(now_ms) + $1 * 1000))
+    shift
+    until "$@"; do
+        [ "$(now_ms)" -ge "$deadline" ] && return 1
+        sleep 0.05
+    done
+}
+
+# --- the X server and the stand-in conference ---------------------------------
+
+# start_x_server: a virtual X server with no window manager, for this script only.
+start_x_server() {
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+    pids+=("$!")
+    wait_for 10 test -s "$work/display" || { echo "Xvfb did not start"; exit 1; }
+    export DISPLAY=":$(cat "$work/display")"
+    unset QT_QPA_PLATFORM
+}
+
+conference_owned() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.velmora.Conference 2>/dev/null | grep -q "boolean true"
+}
+
+start_standin() {
+    rm -f "$work/in"
+    mkfifo "$work/in"
+    exec 4<>"$work/in"
+    "$standin" <"$work/in" >"$work/sent.txt" 2>/dev/null &
+    standin_pid=$!
+    pids+=("$standin_pid")
+    wait_for 10 conference_owned
+}
+feed() { printf '%s\n' "$1" >&4; }
+
+# --- the program's windows ------------------------------------------------------
+
+window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+has_window() { [ -n "$(window_named "$1")" ]; }
+no_window() { [ -z "$(window_named "$1")" ]; }
+
+# Where a window's client area starts on the screen.
+origin_of() {
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    ox=$X
+    oy=$Y
+}
+
+# click WINDOW LEFT TOP WIDTH HEIGHT: the centre of a control, in twips from
+# the window's top-left corner (15 twips to the pixel).
+click() {
+    origin_of "$1"
+    xdotool mousemove $((ox + $2 / 15 + $4 / 30)) $((oy + $3 / 15 + $5 / 30)) click 1
+}

@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# Installs Velmora as a user would and checks what lands: "cmake --install"
+# into a scratch root, the desktop entry and AppStream file through their
+# validators, then the Debian package built by CPack installed with apt-get,
+# the installed program started on a real X server against the stand-in
+# conference and ended from its own button, and the package removed again.
+#   package_test.sh SOURCE_DIR BUILD_DIR CONFERENCE_STANDIN
+set -uo pipefail
+source_dir="$(readlink -f "$1")"
+build="$(readlink -f "$2")"
+standin="$(readlink -f "$3")"
+work="$(mktemp -d /tmp/velmora-package.XXXXXX)"
+chmod 755 "$work" # apt's download user reads the package from here
+passed=0
+failed=0
+pids=()
+installed_by_us=0
+source "$source_dir/scripts/packages.sh"
+
+package_installed() { dpkg-query -W -f='${Status}' velmora 2>/dev/null | grep -q "install ok installed"; }
+
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    if [ "$installed_by_us" -eq 1 ] && package_installed; then
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq velmora >/dev/null 2>&1
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+check() { # check WHAT COMMAND...
+    local what="$1"
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAIL: $what"
+    fi
+}
+
+source "$source_dir/tests/e2e/x_session.sh"
+
+if package_installed; then
+    echo "A velmora package is already installed on this machine; remove it (apt-get remove velmora) first."
+    exit 1
+fi
+
+# --- cmake --install ----------------------------------------------------------
+
+root="$work/root"
+DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
+desktop="$root/usr/share/applications/org.velmora.Velmora.desktop"
+metainfo="$root/usr/share/metainfo/org.velmora.Velmora.metainfo.xml"
+check "the executable is installed" test -x "$root/usr/bin/velmora"
+check "the desktop entry is installed" test -f "$desktop"
+check "the AppStream file is installed" test -f "$metainfo"
+for size in 16 24 32 48 64 128 256; do
+    icon="$root/usr/share/icons/hicolor/${size}x${size}/apps/velmora.png"
+    check "the ${size}x${size} icon is installed at that size" \
+        test "$(identify -format '%wx%h' "$icon" 2>/dev/null)" = "${size}x${size}"
+done
+check "the stand-in conference is not installed" test -z "$(find "$root" -name 'conference-standin*')"
+
+check "desktop-file-validate passes" desktop-file-validate "$desktop"
+check "appstreamcli validate passes" appstreamcli validate --no-net "$metainfo"
+entry() { sed -n "s/^$1=//p" "$desktop"; }
+check "the entry starts the installed executable" test -x "$root/usr/bin/$(entry Exec)"
+check "the entry names the installed icon" test -f "$root/usr/share/icons/hicolor/48x48/apps/$(entry Icon).png"
+check "the entry's name and comment are in Portuguese" \
+    bash -c "grep -q '^GenericName=Chat da conferência$' '$desktop' && grep -q '^Comment=.*radioamador' '$desktop'"
+check "the entry is in the Network and HamRadio categories" \
+    bash -c "grep -q '^Categories=.*Network;' '$desktop' && grep -q '^Categories=.*HamRadio;' '$desktop'"
+screenshot="$(sed -n 's:.*<image>.*/\(docs/[^<]*\)</image>.*:\1:p' "$metainfo")"
+check "the AppStream screenshot is one of ours" test -f "$source_dir/$screenshot"
+
+# --- the Debian package ---------------------------------------------------------------
+
+(cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1) ||
+    { cat "$work/cpack.log"; echo "cpack failed"; exit 1; }
+deb="$(ls "$work"/package/velmora_*.deb 2>/dev/null | head -n 1)"
+check "CPack builds velmora_*.deb" test -n "$deb"
+chmod 644 "$deb"
+depends="$(dpkg-deb -f "$deb" Depends)"
+echo "Depends: $depends"
+for pkg in libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libc6 fonts-liberation qt6-qpa-plugins; do
+    check "the package depends on $pkg" grep -qE "(^|, )$pkg( |,|$)" <<<"$depends"
+done
+check "the stand-in conference is not in the package" bash -c "! dpkg-deb -c '$deb' | grep -q conference-standin"
+
+installed_by_us=1
+(cd "$work/package" && as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$(basename "$deb")") \
+    >"$work/apt.log" 2>&1 || cat "$work/apt.log"
+check "apt-get installs the package" package_installed
+check "velmora is on the path" test "$(command -v velmora)" = /usr/bin/velmora
+check "its desktop entry is in the application menu's folder" test -f /usr/share/applications/org.velmora.Velmora.desktop
+
+# --- the installed program on a real X server ------------------------------------------
+
+start_x_server
+start_standin
+mkdir -p "$work/home"
+(cd "$work/home" && exec /usr/bin/velmora) 2>/dev/null &
+velmora_pid=$!
+pids+=("$velmora_pid")
+check "the installed program shows its chat window" wait_for 10 has_window "Chat por ORBEL"
+W="$(window_named "Chat por ORBEL")"
+if [ -n "$W" ]; then
+    xdotool windowfocus --sync "$W"
+    click "$W" 240 5400 5895 375
+    xdotool type --delay 20 "instalado"
+    xdotool key Return
+    check "and talks to the conference" wait_for 5 grep -qx "instalado" "$work/sent.txt"
+    click "$W" 5040 6480 1215 975 # Encerrar programa
+fi
+check "Encerrar programa ends it" ended "$velmora_pid"
+check "cleanly, with status 0" test "${status:-1}" -eq 0
+
+# --- removal ----------------------------------------------------------------------------
+
+as_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq velmora >"$work/apt.log" 2>&1 || cat "$work/apt.log"
+check "apt-get remove takes the package away" bash -c "! dpkg-query -W -f='\${Status}' velmora 2>/dev/null | grep -q 'install ok installed'"
+check "and the executable" test ! -e /usr/bin/velmora
+check "and the desktop entry" test ! -e /usr/share/applications/org.velmora.Velmora.desktop
+
+echo "package: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
