@@ -89,7 +89,7 @@ int main(int argc, char **argv)
     window->Text1->viewport()->installEventFilter(&paints);
     const double oursMs = timeBurst(standin, [&] { return window->Text1->document()->blockCount() > burst; });
 
-    std::printf("| burst of 10000 texts (goal 3 s)   | %10.1f ms | %10.1f ms | bus receive only    | %8.2f | %d repaints\n",
+    std::printf("| burst of 10000 texts (goal 3 s)   | %10.1f ms | %10.1f ms | bus receive only    | %8.2f | %2d repaints |\n",
                 oursMs, bareMs, oursMs / bareMs, paints.paints);
     standin.kill();
     standin.waitForFinished();

@@ -53,7 +53,7 @@ QString characterLoop(const QString &path)
 
 void row(const char *what, double megabytes, double ms, double baselineMs, const char *baseline)
 {
-    std::printf("| %-33s | %10.2f ms | %10.2f ms | %-19s | %8.2f | %8.1f MB/s\n", what, ms, baselineMs, baseline,
+    std::printf("| %-33s | %10.2f ms | %10.2f ms | %-19s | %8.2f | %6.0f MB/s  |\n", what, ms, baselineMs, baseline,
                 ms / baselineMs, megabytes / (ms / 1000.0));
 }
 
@@ -83,7 +83,7 @@ int main(int argc, char **argv)
     row("Gravar CHAT, 10 MB (goal 50 ms)", mb,
         bestMs(3, [&] { TranscriptFile::save(QStringLiteral("chat.txt"), box.text()); }), memcpyMs,
         "memcpy");
-    row("Ler CHAT gravado, 10 MB (goal 1 s)", mb, bestMs(3, [&] {
+    row("Ler CHAT, 10 MB (goal 1 s)", mb, bestMs(3, [&] {
             box.setText(*TranscriptFile::load(QStringLiteral("chat.txt")));
             box.setSelStart(box.textLength());
             QApplication::processEvents();

@@ -10,7 +10,7 @@ work="$(mktemp -d)"
 pids=()
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 pids+=("$!")
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 export DISPLAY=":$(cat "$work/display")"
@@ -29,13 +29,14 @@ measure() {
     for run in 1 2 3 4 5; do
         local start
         start=$(now_ns)
-        /usr/bin/time -f "%M" -o "$work/time" "$@" >/dev/null 2>&1 &
+        /usr/bin/time -f "%M" -o "$work/time" "$@" >/dev/null 2>"$work/stderr" &
         local timer=$!
         local waited=0
         until xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1; do
             waited=$((waited + 1))
             if [ "$waited" -gt 2000 ] || ! kill -0 "$timer" 2>/dev/null; then
                 echo "startup_idle: window \"$title\" never appeared" >&2
+                cat "$work/stderr" >&2
                 exit 1
             fi
             sleep 0.005
@@ -65,7 +66,7 @@ measure() {
 read -r ours_ms ours_kb ours_cpu < <(measure "Chat por ORBEL" "$build/src/velmora")
 read -r bare_ms bare_kb bare_cpu < <(measure "Bare Qt window" "$build/bench/bare_window")
 read -r _ _ anim_cpu < <(measure "Bare Qt window" "$build/bench/bare_window" "$antenna")
-awk -v a="$ours_ms" -v b="$bare_ms" 'BEGIN { printf "| start-up to window shown (<=1.5x) | %10d ms | %10d ms | bare Qt window      | %8.2f |\n", a, b, a / b }'
-awk -v a="$ours_kb" -v b="$bare_kb" 'BEGIN { printf "| peak memory (goal 40 MB)          | %10.1f MB | %10.1f MB | bare Qt window      | %8.2f |\n", a / 1024, b / 1024, a / b }'
-awk -v a="$ours_cpu" -v b="$bare_cpu" -v s="$idle_seconds" 'BEGIN { printf "| idle CPU over %2d s (goal 0.2 %%)   | %10.3f %%  | %10.3f %%  | bare Qt window      |          |\n", s, a, b }'
-awk -v a="$ours_cpu" -v b="$anim_cpu" 'BEGIN { printf "| idle CPU, banner animation shown  | %10.3f %%  | %10.3f %%  | bare + antenna GIF  |          |\n", a, b }'
+awk -v a="$ours_ms" -v b="$bare_ms" 'BEGIN { printf "| start-up to window shown (<=1.5x) | %10d ms | %10d ms | bare Qt window      | %8.2f |             |\n", a, b, a / b }'
+awk -v a="$ours_kb" -v b="$bare_kb" 'BEGIN { printf "| peak memory (goal 40 MB)          | %10.1f MB | %10.1f MB | bare Qt window      | %8.2f |             |\n", a / 1024, b / 1024, a / b }'
+awk -v a="$ours_cpu" -v b="$bare_cpu" -v s="$idle_seconds" 'BEGIN { printf "| idle CPU over %2d s (goal 0.2 %%)   | %10.3f %%  | %10.3f %%  | bare Qt window      |          |             |\n", s, a, b }'
+awk -v a="$ours_cpu" -v b="$anim_cpu" 'BEGIN { printf "| idle CPU, banner animation shown  | %10.3f %%  | %10.3f %%  | bare + antenna GIF  |          |             |\n", a, b }'

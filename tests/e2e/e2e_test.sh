@@ -7,8 +7,6 @@ set -uo pipefail
 velmora="$(readlink -f "$1")"
 standin="$(readlink -f "$2")"
 work="$(mktemp -d /tmp/velmora-e2e.XXXXXX)"
-passed=0
-failed=0
 pids=()
 
 cleanup() {
@@ -17,17 +15,6 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-check() { # check WHAT COMMAND...
-    local what="$1"
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $what"
-    fi
-}
 
 source "$(dirname "${BASH_SOURCE[0]}")/x_session.sh"
 start_x_server

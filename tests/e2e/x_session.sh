@@ -3,6 +3,21 @@
 # The sourcing script sets $work (a temporary folder), $standin (the stand-in
 # conference's executable) and the array pids (processes to end on exit).
 
+passed=0
+failed=0
+
+# check WHAT COMMAND...: counts the command's success, or reports its failure.
+check() {
+    local what="$1"
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAIL: $what"
+    fi
+}
+
 now_ms() { date +%s%3N; }
 
 # ended PID: waits (bounded) for a child process to end and puts its exit
@@ -28,7 +43,7 @@ wait_for() {
 
 # start_x_server: a virtual X server with no window manager, for this script only.
 start_x_server() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
     pids+=("$!")
     wait_for 10 test -s "$work/display" || { echo "Xvfb did not start"; exit 1; }
     export DISPLAY=":$(cat "$work/display")"

@@ -11,8 +11,6 @@ build="$(readlink -f "$2")"
 standin="$(readlink -f "$3")"
 work="$(mktemp -d /tmp/velmora-package.XXXXXX)"
 chmod 755 "$work" # apt's download user reads the package from here
-passed=0
-failed=0
 pids=()
 installed_by_us=0
 source "$source_dir/scripts/packages.sh"
@@ -28,17 +26,6 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-check() { # check WHAT COMMAND...
-    local what="$1"
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $what"
-    fi
-}
 
 source "$source_dir/tests/e2e/x_session.sh"
 
@@ -120,7 +107,8 @@ check "cleanly, with status 0" test "${status:-1}" -eq 0
 # --- removal ----------------------------------------------------------------------------
 
 as_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq velmora >"$work/apt.log" 2>&1 || cat "$work/apt.log"
-check "apt-get remove takes the package away" bash -c "! dpkg-query -W -f='\${Status}' velmora 2>/dev/null | grep -q 'install ok installed'"
+package_gone() { ! package_installed; }
+check "apt-get remove takes the package away" package_gone
 check "and the executable" test ! -e /usr/bin/velmora
 check "and the desktop entry" test ! -e /usr/share/applications/org.velmora.Velmora.desktop
 
