@@ -41,4 +41,4 @@ ensure_i386() {
 }
 
 # What showing it on a machine without a display needs.
-HEADLESS_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils xclip)
+HEADLESS_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils x11-xserver-utils xclip)

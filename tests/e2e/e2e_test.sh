@@ -35,6 +35,12 @@ pixel_is() { [ "$(pixel "$1" "$2" "$3")" = "$4" ]; }
 
 sent_lines() { [ "$(wc -l <"$work/sent.txt")" -ge "$1" ]; }
 sent_line() { sed -n "${1}p" "$work/sent.txt"; }
+# sent_line_is N TEXT: the conference's Nth received line, told when it differs.
+sent_line_is() {
+    [ "$(sent_line "$1")" = "$2" ] && return 0
+    echo "line $1 sent: '$(sent_line "$1")', expected '$2'"
+    return 1
+}
 
 # The controls, in twips from the chat window's corner.
 TEXT2=(240 5400 5895 375)
@@ -92,9 +98,9 @@ xdotool key Return
 xdotool type --delay 30 "pelo botão"
 click "$W" "${COMMAND2[@]}"
 check "three texts reach the conference" wait_for 5 sent_lines 3
-check "typed text arrives unchanged" test "$(sent_line 1)" = "ação, pé, côr"
-check "an empty line is sent as an empty text" test -z "$(sent_line 2)"
-check "the button sends too" test "$(sent_line 3)" = "pelo botão"
+check "typed text arrives unchanged" sent_line_is 1 "ação, pé, côr"
+check "an empty line is sent as an empty text" sent_line_is 2 ""
+check "the button sends too" sent_line_is 3 "pelo botão"
 
 # Received texts, saved byte for byte in Windows-1252.
 feed "PY9AAA: olá"

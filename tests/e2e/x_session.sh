@@ -48,6 +48,13 @@ start_x_server() {
     wait_for 10 test -s "$work/display" || { echo "Xvfb did not start"; exit 1; }
     export DISPLAY=":$(cat "$work/display")"
     unset QT_QPA_PLATFORM
+    # Portuguese letters on keys of their own, so that xdotool types them
+    # without remapping a key at the moment of typing, a remapping the
+    # program may not have seen yet when the key arrives.
+    xmodmap -e "keycode 248 = ecircumflex Ecircumflex" -e "keycode 249 = atilde Atilde" \
+        -e "keycode 250 = eacute Eacute" -e "keycode 251 = ocircumflex Ocircumflex" \
+        -e "keycode 252 = ccedilla Ccedilla" -e "keycode 253 = aacute Aacute" \
+        -e "keycode 254 = otilde Otilde" -e "keycode 255 = acircumflex Acircumflex"
 }
 
 conference_owned() {
@@ -55,11 +62,13 @@ conference_owned() {
         org.freedesktop.DBus.NameHasOwner string:org.velmora.Conference 2>/dev/null | grep -q "boolean true"
 }
 
+# start_standin [OPTION...]: the stand-in conference, fed through feed, what
+# it receives written to $work/sent.txt.
 start_standin() {
     rm -f "$work/in"
     mkfifo "$work/in"
     exec 4<>"$work/in"
-    "$standin" <"$work/in" >"$work/sent.txt" 2>/dev/null &
+    "$standin" "$@" <"$work/in" >"$work/sent.txt" 2>/dev/null &
     standin_pid=$!
     pids+=("$standin_pid")
     wait_for 10 conference_owned
