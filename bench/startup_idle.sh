@@ -7,17 +7,13 @@ build="$1"
 idle_seconds="${2:-30}"
 antenna="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/src/resources/antenna.gif"
 work="$(mktemp -d)"
+standin="$build/tools/conference_standin/conference-standin"
 pids=()
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-pids+=("$!")
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")"
-unset QT_QPA_PLATFORM
-"$build/tools/conference_standin/conference-standin" </dev/null >/dev/null 2>&1 &
-pids+=("$!")
-sleep 0.5
+source "$(dirname "${BASH_SOURCE[0]}")/../tests/e2e/x_session.sh"
+start_x_server
+start_standin || { echo "startup_idle: the stand-in conference did not start" >&2; exit 1; }
 
 now_ns() { date +%s%N; }
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
