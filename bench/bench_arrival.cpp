@@ -1,6 +1,6 @@
 // The cost of one arriving chat text as the conversation grows: the window's
 // incremental append against the literal read-the-whole-box-and-assign-it-back.
-#include "chat_window/text_box.h"
+#include "forms/text_box.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

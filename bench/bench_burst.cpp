@@ -1,8 +1,9 @@
 // A burst of 10,000 chat texts over the session bus: the time until the chat
 // window shows them all, beside the time a bare bus client takes only to
 // receive them, and how often the window repainted meanwhile.
-#include "chat_window/text_box.h"
 #include "chat_window/velmora.h"
+#include "conference_link/conference_bus.h"
+#include "forms/text_box.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -47,7 +48,7 @@ bool startStandin(QProcess &standin)
 {
     standin.start(QStringLiteral(VELMORA_STANDIN_PATH), {});
     for (int i = 0; i < 200; ++i) {
-        if (QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.velmora.Conference")))
+        if (QDBusConnection::sessionBus().interface()->isServiceRegistered(QString::fromLatin1(ConferenceBus::Service)))
             return true;
         QThread::msleep(25);
     }
@@ -78,9 +79,9 @@ int main(int argc, char **argv)
     }
 
     Counter bare;
-    QDBusConnection::sessionBus().connect(QStringLiteral("org.velmora.Conference"),
-                                          QStringLiteral("/org/velmora/Conference"),
-                                          QStringLiteral("org.velmora.Conference1"), QStringLiteral("ChatTextReceived"),
+    QDBusConnection::sessionBus().connect(QString::fromLatin1(ConferenceBus::Service),
+                                          QString::fromLatin1(ConferenceBus::Path),
+                                          QString::fromLatin1(ConferenceBus::Interface), QStringLiteral("ChatTextReceived"),
                                           &bare, SLOT(onText(QString)));
     const double bareMs = timeBurst(standin, [&] { return bare.received >= burst; });
 

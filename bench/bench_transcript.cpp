@@ -1,7 +1,7 @@
 // Saving and loading a 10 MB transcript, beside memcpy of the same bytes (the
 // ceiling) and, at 100 KB, beside the character-by-character loading loop.
-#include "chat_window/text_box.h"
-#include "chat_window/transcript_file.h"
+#include "forms/text_box.h"
+#include "transcript/transcript_file.h"
 
 #include <QApplication>
 #include <QDir>

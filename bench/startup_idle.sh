@@ -11,7 +11,7 @@ standin="$build/tools/conference_standin/conference-standin"
 pids=()
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
 
-source "$(dirname "${BASH_SOURCE[0]}")/../tests/e2e/x_session.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/lib/x_session.sh"
 start_x_server
 start_standin || { echo "startup_idle: the stand-in conference did not start" >&2; exit 1; }
 

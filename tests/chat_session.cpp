@@ -1,13 +1,14 @@
 #include "chat_session.h"
 
-#include "chat_window/handler_guard.h"
-#include "chat_window/message_box.h"
+#include "forms/message_box.h"
+#include "runtime/handler.h"
 
 #include <QTest>
 
 ChatSession::ChatSession()
 {
-    Handler::setReporter([this](int number, const QString &description) { reports.append({number, description}); });
+    Handler::setReporter(
+        [this](ErrorNumber number, const QString &description) { reports.append({toInt(number), description}); });
     MessageBox::setPresenter([this](const QString &text, QMessageBox::Icon) { messages.append(text); });
 }
 

@@ -1,5 +1,7 @@
 #include "standin_process.h"
 
+#include "conference_link/conference_bus.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDeadlineTimer>
@@ -10,7 +12,7 @@ bool waitForConferenceOwner(bool owned, int timeoutMs)
     QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
         const auto reply =
-            QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.velmora.Conference"));
+            QDBusConnection::sessionBus().interface()->isServiceRegistered(QString::fromLatin1(ConferenceBus::Service));
         if (reply.isValid() && reply.value() == owned)
             return true;
         QTest::qWait(20);

@@ -2,8 +2,8 @@
 #include "aux_windows/ajuda.h"
 #include "aux_windows/sobre_velmora.h"
 #include "chat_session.h"
-#include "chat_window/lamp_shape.h"
-#include "chat_window/text_box.h"
+#include "forms/lamp_shape.h"
+#include "forms/text_box.h"
 #include "conference_link/conference_link.h"
 
 #include <QAbstractButton>

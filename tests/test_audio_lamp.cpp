@@ -1,6 +1,6 @@
 // The receive-audio lamp following the conference once a second.
 #include "chat_session.h"
-#include "chat_window/lamp_shape.h"
+#include "forms/lamp_shape.h"
 #include "conference_link/conference_link.h"
 
 #include <QTest>

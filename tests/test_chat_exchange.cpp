@@ -1,5 +1,5 @@
 // The chat window exchanging text with the stand-in conference.
-#include "chat_window/text_box.h"
+#include "forms/text_box.h"
 #include "chat_session.h"
 
 #include <QApplication>
@@ -115,21 +115,6 @@ private slots:
         QCOMPARE(w->Text1->text(), QStringLiteral("axbc\r\ny"));
         w->Echo_ChatTextReceived(QStringLiteral("d"));
         QCOMPARE(w->Text1->text(), QStringLiteral("axbc\r\nyd\r\n"));
-    }
-
-    void caretPositionsCountLineEndsAsTwo()
-    {
-        TextBox box;
-        box.setText(QStringLiteral("ab\r\ncd\r\n\r\nef"));
-        for (qsizetype position : {0, 1, 2, 4, 5, 6, 8, 10, 11, 12}) {
-            box.setSelStart(position);
-            QCOMPARE(box.selStart(), position);
-        }
-        box.setSelStart(3); // between CR and LF: the end of that line
-        QCOMPARE(box.selStart(), 2);
-        box.setSelStart(99);
-        QCOMPARE(box.selStart(), box.textLength());
-        QCOMPARE(box.textLength(), box.text().size());
     }
 
     void vanishedApplicationBeforeSendIsReported()

@@ -1,6 +1,7 @@
 // The conference link on the session bus, against the stand-in conference.
-#include "conference_link/app_error.h"
+#include "conference_link/conference_bus.h"
 #include "conference_link/conference_link.h"
+#include "runtime/app_error.h"
 #include "standin_process.h"
 
 #include <QSignalSpy>
@@ -17,7 +18,7 @@ int errorNumberOf(F f)
     try {
         f();
     } catch (const AppError &e) {
-        return e.number();
+        return toInt(e.number());
     }
     return 0;
 }
@@ -36,8 +37,8 @@ private slots:
             ConferenceLink::create();
             QFAIL("a link was created with nobody on the bus");
         } catch (const AppError &e) {
-            QCOMPARE(e.number(), 429);
-            QVERIFY2(e.description().contains(QLatin1String("org.velmora.Conference")), qPrintable(e.description()));
+            QCOMPARE(toInt(e.number()), 429);
+            QVERIFY2(e.description().contains(QLatin1String(ConferenceBus::Service)), qPrintable(e.description()));
         }
     }
 
@@ -120,7 +121,7 @@ private slots:
         second.start(QStringLiteral(VELMORA_STANDIN_PATH), {});
         QVERIFY(second.waitForFinished(5000));
         QVERIFY(second.exitCode() != 0);
-        QVERIFY(second.readAllStandardError().contains("org.velmora.Conference"));
+        QVERIFY(second.readAllStandardError().contains(ConferenceBus::Service));
     }
 };
 

@@ -1,8 +1,8 @@
-#include "ajuda.h"
+#include "aux_windows/ajuda.h"
 
-#include "chat_window/form_style.h"
-#include "chat_window/handler_guard.h"
-#include "chat_window/text_box.h"
+#include "forms/form_style.h"
+#include "forms/text_box.h"
+#include "runtime/handler.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "aux_window.h"
+#include "aux_windows/aux_window.h"
 
 class QLabel;
 class QPushButton;

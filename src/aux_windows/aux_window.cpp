@@ -1,6 +1,6 @@
-#include "aux_window.h"
+#include "aux_windows/aux_window.h"
 
-#include "chat_window/form_style.h"
+#include "forms/form_style.h"
 
 #include <QVBoxLayout>
 

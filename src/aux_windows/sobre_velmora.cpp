@@ -1,7 +1,7 @@
-#include "sobre_velmora.h"
+#include "aux_windows/sobre_velmora.h"
 
-#include "chat_window/form_style.h"
-#include "chat_window/handler_guard.h"
+#include "forms/form_style.h"
+#include "runtime/handler.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -1,20 +1,18 @@
-#include "velmora.h"
+#include "chat_window/velmora.h"
 
-#include "../aux_windows/ajuda.h"
-#include "../aux_windows/sobre_velmora.h"
-#include "../conference_link/app_error.h"
-#include "../conference_link/conference_link.h"
-#include "text_box.h"
-#include "form_style.h"
-#include "handler_guard.h"
-#include "lamp_shape.h"
-#include "message_box.h"
-#include "transcript_file.h"
+#include "aux_windows/ajuda.h"
+#include "aux_windows/sobre_velmora.h"
+#include "conference_link/conference_link.h"
+#include "forms/form_style.h"
+#include "forms/lamp_shape.h"
+#include "forms/message_box.h"
+#include "forms/text_box.h"
+#include "runtime/app_error.h"
+#include "runtime/handler.h"
+#include "transcript/transcript_file.h"
 
 #include <QAccessible>
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,10 +20,6 @@
 #include <QMovie>
 #include <QPushButton>
 #include <QTimer>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 using FormStyle::bgr;
 using FormStyle::boldFont;
@@ -250,18 +244,13 @@ void velmora::Timer1_Timer()
     Handler::unguarded([&] { Shape1->setFillColor(bgr(Echo->receivingAudio() == 0 ? Green : Red)); });
 }
 
-void velmora::setTranscriptWriter(std::function<bool(QIODevice &, const QByteArray &)> writer)
-{
-    m_transcriptWriter = std::move(writer);
-}
-
 void velmora::gravar_Click()
 {
     // Saving never loses the conversation: a failed save is reported and the
     // box and the previous transcript stay as they were.
     Handler::unguarded([&] {
         try {
-            TranscriptFile::save(QString::fromLatin1(TranscriptFile::Name), Text1->text(), m_transcriptWriter);
+            TranscriptFile::save(QString::fromLatin1(TranscriptFile::Name), Text1->text());
         } catch (const AppError &e) {
             MessageBox::show(Handler::reportText(e.number(), e.description()), QMessageBox::Warning);
         }
@@ -287,18 +276,7 @@ void velmora::ler_Click()
 
 bool velmora::ExisteArquivo(const QString &Arquivo)
 {
-    // What a directory search with the normal attributes finds: regular files,
-    // read-only ones included; never a folder, a hidden or system file, or a
-    // FIFO, socket or device, so that reading can never block on one.
-    const QFileInfo info(QDir::current(), Arquivo);
-    if (!info.exists() || !info.isFile() || info.isHidden())
-        return false;
-#ifdef Q_OS_WIN
-    const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(info.absoluteFilePath().utf16()));
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_SYSTEM))
-        return false;
-#endif
-    return true;
+    return TranscriptFile::exists(Arquivo);
 }
 
 void velmora::Command3_Click()

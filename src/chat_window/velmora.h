@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 
 class TextBox;
@@ -10,7 +9,6 @@ class ConferenceLink;
 class LampShape;
 class QFrame;
 class QGroupBox;
-class QIODevice;
 class QLabel;
 class QLineEdit;
 class QMovie;
@@ -73,17 +71,12 @@ public:
     void Command3_Click();
     void sobre_Click();
 
-    // How the transcript's bytes are written; tests inject failures here.
-    void setTranscriptWriter(std::function<bool(QIODevice &, const QByteArray &)> writer);
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls();
     static bool ExisteArquivo(const QString &Arquivo);
-
-    std::function<bool(QIODevice &, const QByteArray &)> m_transcriptWriter;
 
     QMovie *m_antenna = nullptr;
 };

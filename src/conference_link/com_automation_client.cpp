@@ -1,6 +1,6 @@
-#include "com_automation_client.h"
+#include "conference_link/com_automation_client.h"
 
-#include "com_event_sink.h"
+#include "conference_link/com_event_sink.h"
 
 #include <oaidl.h>
 #include <ocidl.h>
@@ -95,7 +95,7 @@ bool firstEventMember(ITypeInfo *events, DISPID *dispId)
 
 } // namespace
 
-ComError::ComError(int number, HRESULT hr, std::wstring description)
+ComError::ComError(ErrorNumber number, HRESULT hr, std::wstring description)
     : std::runtime_error(narrow(description)), m_number(number), m_hr(hr), m_description(std::move(description))
 {
 }
@@ -103,12 +103,12 @@ ComError::ComError(int number, HRESULT hr, std::wstring description)
 void ComAutomationClient::fail(HRESULT hr, const wchar_t *what) const
 {
     if (meansServerGone(hr)) {
-        throw ComError(462, hr,
+        throw ComError(ErrorNumber::ServerUnavailable, hr,
                        std::wstring(L"A máquina do servidor remoto não existe ou não está disponível: o aplicativo "
                                     L"de conferência não responde mais ao ")
                            + what + L" (" + systemMessage(hr) + L").");
     }
-    throw ComError(440, hr, std::wstring(L"Erro de automação ao ") + what + L" (" + systemMessage(hr) + L").");
+    throw ComError(ErrorNumber::AutomationError, hr, std::wstring(L"Erro de automação ao ") + what + L" (" + systemMessage(hr) + L").");
 }
 
 ComAutomationClient::ComAutomationClient(ChatTextHandler onChatText)
@@ -122,7 +122,7 @@ ComAutomationClient::ComAutomationClient(ChatTextHandler onChatText)
         release(m_conference);
         if (m_comInitialised)
             CoUninitialize();
-        return ComError(429, hr,
+        return ComError(ErrorNumber::CannotCreateObject, hr,
                         std::wstring(L"O componente ActiveX não pode criar o objeto: ") + step + L" ("
                             + systemMessage(hr) + L"). Verifique se o aplicativo de conferência está instalado.");
     };

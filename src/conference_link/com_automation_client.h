@@ -4,6 +4,8 @@
 // Plain C++ with no Qt, so that it builds with any Windows compiler and is
 // tested under Wine against a test server of our own.
 
+#include "runtime/error_number.h"
+
 #include <windows.h>
 #include <ole2.h>
 #include <oaidl.h>
@@ -21,14 +23,14 @@ class ComEventSink;
 class ComError : public std::runtime_error
 {
 public:
-    ComError(int number, HRESULT hr, std::wstring description);
+    ComError(ErrorNumber number, HRESULT hr, std::wstring description);
 
-    int number() const noexcept { return m_number; }
+    ErrorNumber number() const noexcept { return m_number; }
     HRESULT hresult() const noexcept { return m_hr; }
     const std::wstring &description() const noexcept { return m_description; }
 
 private:
-    int m_number;
+    ErrorNumber m_number;
     HRESULT m_hr;
     std::wstring m_description;
 };

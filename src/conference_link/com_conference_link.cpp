@@ -1,7 +1,7 @@
-#include "com_conference_link.h"
+#include "conference_link/com_conference_link.h"
 
-#include "app_error.h"
-#include "com_automation_client.h"
+#include "conference_link/com_automation_client.h"
+#include "runtime/app_error.h"
 
 namespace {
 

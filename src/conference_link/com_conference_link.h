@@ -1,6 +1,6 @@
 #pragma once
 
-#include "conference_link.h"
+#include "conference_link/conference_link.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "com_event_sink.h"
+#include "conference_link/com_event_sink.h"
 
 #include <oleauto.h>
 

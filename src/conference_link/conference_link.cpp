@@ -1,9 +1,9 @@
-#include "conference_link.h"
+#include "conference_link/conference_link.h"
 
 #ifdef Q_OS_WIN
-#include "com_conference_link.h"
+#include "conference_link/com_conference_link.h"
 #else
-#include "dbus_conference_link.h"
+#include "conference_link/dbus_conference_link.h"
 #endif
 
 std::unique_ptr<ConferenceLink> ConferenceLink::create()

@@ -1,17 +1,22 @@
-#include "dbus_conference_link.h"
+#include "conference_link/dbus_conference_link.h"
 
-#include "app_error.h"
+#include "conference_link/conference_bus.h"
+#include "runtime/app_error.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusVariant>
 
 namespace {
 
+const QString Service = QString::fromLatin1(ConferenceBus::Service);
+const QString Path = QString::fromLatin1(ConferenceBus::Path);
+const QString Interface = QString::fromLatin1(ConferenceBus::Interface);
+
+// Besides no answer in time: the application has left the bus, or the bus itself has gone.
 bool meansApplicationGone(const QString &errorName)
 {
     static const char *const gone[] = {
         "org.freedesktop.DBus.Error.ServiceUnknown", "org.freedesktop.DBus.Error.NameHasNoOwner",
-        "org.freedesktop.DBus.Error.NoReply",        "org.freedesktop.DBus.Error.Timeout",
         "org.freedesktop.DBus.Error.TimedOut",       "org.freedesktop.DBus.Error.Disconnected",
         "org.freedesktop.DBus.Error.NoServer",
     };
@@ -27,22 +32,22 @@ bool meansApplicationGone(const QString &errorName)
 DbusConferenceLink::DbusConferenceLink(const QDBusConnection &bus) : m_bus(bus)
 {
     if (!m_bus.isConnected()) {
-        throw AppError(AppError::CannotCreateObject,
+        throw AppError(ErrorNumber::CannotCreateObject,
                        QStringLiteral("O componente não pode criar o objeto: não há barramento de sessão D-Bus (%1).")
                            .arg(m_bus.lastError().message()));
     }
-    const auto owned = m_bus.interface()->isServiceRegistered(QString::fromLatin1(Service));
+    const auto owned = m_bus.interface()->isServiceRegistered(Service);
     if (!owned.isValid() || !owned.value()) {
-        throw AppError(AppError::CannotCreateObject,
+        throw AppError(ErrorNumber::CannotCreateObject,
                        QStringLiteral("O componente não pode criar o objeto: o aplicativo de conferência não está em "
                                       "execução (ninguém atende por %1 no barramento de sessão).")
-                           .arg(QString::fromLatin1(Service)));
+                           .arg(Service));
     }
-    const bool connected = m_bus.connect(QString::fromLatin1(Service), QString::fromLatin1(Path),
-                                         QString::fromLatin1(Interface), QStringLiteral("ChatTextReceived"), this,
+    const bool connected = m_bus.connect(Service, Path,
+                                         Interface, QStringLiteral("ChatTextReceived"), this,
                                          SLOT(onChatTextReceived(QString)));
     if (!connected) {
-        throw AppError(AppError::CannotCreateObject,
+        throw AppError(ErrorNumber::CannotCreateObject,
                        QStringLiteral("O componente não pode criar o objeto: não foi possível assinar os eventos do "
                                       "aplicativo de conferência (%1).")
                            .arg(m_bus.lastError().message()));
@@ -62,25 +67,25 @@ QDBusMessage DbusConferenceLink::call(QDBusMessage message)
     const QString name = reply.errorName();
     if (name == QLatin1String("org.freedesktop.DBus.Error.NoReply")
         || name == QLatin1String("org.freedesktop.DBus.Error.Timeout")) {
-        throw AppError(AppError::ServerUnavailable,
+        throw AppError(ErrorNumber::ServerUnavailable,
                        QStringLiteral("O aplicativo de conferência não respondeu em %1 segundos (%2).")
                            .arg(CallTimeoutMs / 1000)
                            .arg(reply.errorMessage()));
     }
     if (meansApplicationGone(name)) {
-        throw AppError(AppError::ServerUnavailable,
+        throw AppError(ErrorNumber::ServerUnavailable,
                        QStringLiteral("O aplicativo de conferência não está mais disponível (%1).")
                            .arg(reply.errorMessage()));
     }
-    throw AppError(AppError::AutomationError, QStringLiteral("Erro de automação: o aplicativo de conferência "
+    throw AppError(ErrorNumber::AutomationError, QStringLiteral("Erro de automação: o aplicativo de conferência "
                                                              "recusou a chamada (%1: %2).")
                                                   .arg(name, reply.errorMessage()));
 }
 
 void DbusConferenceLink::sendChatText(const QString &text)
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(QString::fromLatin1(Service), QString::fromLatin1(Path),
-                                                          QString::fromLatin1(Interface),
+    QDBusMessage message = QDBusMessage::createMethodCall(Service, Path,
+                                                          Interface,
                                                           QStringLiteral("SendChatText"));
     message << text;
     call(message);
@@ -89,13 +94,13 @@ void DbusConferenceLink::sendChatText(const QString &text)
 qint16 DbusConferenceLink::receivingAudio()
 {
     QDBusMessage message =
-        QDBusMessage::createMethodCall(QString::fromLatin1(Service), QString::fromLatin1(Path),
+        QDBusMessage::createMethodCall(Service, Path,
                                        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    message << QString::fromLatin1(Interface) << QStringLiteral("ReceivingAudio");
+    message << Interface << QStringLiteral("ReceivingAudio");
     const QDBusMessage reply = call(message);
     const QVariant value = reply.arguments().value(0).value<QDBusVariant>().variant();
     if (value.metaType().id() != QMetaType::Short) {
-        throw AppError(AppError::TypeMismatch,
+        throw AppError(ErrorNumber::TypeMismatch,
                        QStringLiteral("Tipos incompatíveis: o aplicativo de conferência informou o estado de "
                                       "recepção de áudio como \"%1\" em vez de um inteiro de 16 bits.")
                            .arg(QString::fromLatin1(value.metaType().name())));

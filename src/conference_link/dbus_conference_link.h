@@ -1,20 +1,17 @@
 #pragma once
 
-#include "conference_link.h"
+#include "conference_link/conference_link.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 
-// The conference application on the session bus:
-// org.velmora.Conference /org/velmora/Conference, interface org.velmora.Conference1.
+// The conference application on the session bus, as its interface
+// description org.velmora.Conference1.xml says.
 class DbusConferenceLink : public ConferenceLink
 {
     Q_OBJECT
 
 public:
-    static constexpr const char *Service = "org.velmora.Conference";
-    static constexpr const char *Path = "/org/velmora/Conference";
-    static constexpr const char *Interface = "org.velmora.Conference1";
     // A hung application must never freeze the window for good.
     static constexpr int CallTimeoutMs = 5000;
 

@@ -16,7 +16,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-source "$(dirname "${BASH_SOURCE[0]}")/x_session.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/x_session.sh"
 start_x_server
 
 start_velmora() { # start_velmora FOLDER

@@ -27,7 +27,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-source "$source_dir/tests/e2e/x_session.sh"
+source "$source_dir/scripts/lib/x_session.sh"
 
 if package_installed; then
     echo "A velmora package is already installed on this machine; remove it (apt-get remove velmora) first."
@@ -43,6 +43,9 @@ metainfo="$root/usr/share/metainfo/org.velmora.Velmora.metainfo.xml"
 check "the executable is installed" test -x "$root/usr/bin/velmora"
 check "the desktop entry is installed" test -f "$desktop"
 check "the AppStream file is installed" test -f "$metainfo"
+check "the conference's D-Bus interface description is installed where other programs look for it" \
+    cmp -s "$source_dir/src/conference_link/org.velmora.Conference1.xml" \
+    "$root/usr/share/dbus-1/interfaces/org.velmora.Conference1.xml"
 for size in 16 24 32 48 64 128 256; do
     icon="$root/usr/share/icons/hicolor/${size}x${size}/apps/velmora.png"
     check "the ${size}x${size} icon is installed at that size" \

@@ -122,7 +122,7 @@ void unregistered()
         ComAutomationClient client([](const std::wstring &) {});
         check(false, "creation fails with nothing registered");
     } catch (const ComError &e) {
-        check(e.number() == 429, "creation with nothing registered is error 429", std::to_string(e.number()));
+        check(toInt(e.number()) == 429, "creation with nothing registered is error 429", std::to_string(toInt(e.number())));
         check(e.description().find(L"não pode criar") != std::wstring::npos, "the description says why");
     }
 }
@@ -152,7 +152,7 @@ void killed()
             else
                 client.receivingAudio();
         } catch (const ComError &e) {
-            number = e.number();
+            number = toInt(e.number());
         }
         const auto seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -182,7 +182,7 @@ int wmain(int argc, wchar_t **argv)
             return 2;
         }
     } catch (const ComError &e) {
-        check(false, "unexpected automation error", std::to_string(e.number()) + " " + e.what());
+        check(false, "unexpected automation error", std::to_string(toInt(e.number())) + " " + e.what());
     }
     CoUninitialize();
     std::printf("%s: %d passed, %d failed\n", mode == L"" ? "com" : "com", passed, failed);

@@ -4,13 +4,12 @@
 #include <QString>
 #include <QTimer>
 
-// A stand-in for the conference application: serves org.velmora.Conference1
-// on the session bus, prints what the chat window sends and emits what the
-// developer types.
+// A stand-in for the conference application: serves the conference's D-Bus
+// interface (through the adaptor generated from its description), prints
+// what the chat window sends and emits what the developer types.
 class ConferenceStandin : public QObject
 {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.velmora.Conference1")
     Q_PROPERTY(qint16 ReceivingAudio READ receivingAudio)
 
 public:
@@ -19,17 +18,16 @@ public:
     explicit ConferenceStandin(bool echo, QObject *parent = nullptr);
 
     qint16 receivingAudio() const { return m_receivingAudio; }
-    void setReceivingAudio(qint16 value) { m_receivingAudio = value; }
 
     // One line typed by the developer: a command or a chat text to emit.
     void handleInputLine(const QString &line);
     void startDemo();
 
 public slots:
-    Q_SCRIPTABLE void SendChatText(const QString &text);
+    void SendChatText(const QString &text);
 
 signals:
-    Q_SCRIPTABLE void ChatTextReceived(const QString &stexto);
+    void ChatTextReceived(const QString &stexto);
 
 private:
     void playNextDemoLine();

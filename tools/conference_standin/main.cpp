@@ -1,4 +1,6 @@
 // conference-standin: a stand-in conference application on the session bus.
+#include "conference_adaptor.h"
+#include "conference_link/conference_bus.h"
 #include "conference_standin.h"
 #include "stdin_reader.h"
 
@@ -34,19 +36,20 @@ int main(int argc, char **argv)
     }
 
     ConferenceStandin standin(parser.isSet(echo));
-    if (!bus.registerObject(QStringLiteral("/org/velmora/Conference"), &standin,
-                            QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableSignals
-                                | QDBusConnection::ExportAllProperties)) {
+    new ConferenceAdaptor(&standin); // owned by standin
+    if (!bus.registerObject(QString::fromLatin1(ConferenceBus::Path), &standin, QDBusConnection::ExportAdaptors)) {
         std::fprintf(stderr, "conference-standin: não foi possível publicar o objeto: %s\n",
                      qPrintable(bus.lastError().message()));
         return 2;
     }
-    const auto reply = bus.interface()->registerService(QStringLiteral("org.velmora.Conference"),
+    const auto reply = bus.interface()->registerService(QString::fromLatin1(ConferenceBus::Service),
                                                         QDBusConnectionInterface::DontQueueService,
                                                         QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
-        std::fprintf(stderr, "conference-standin: o nome org.velmora.Conference já tem dono no barramento de "
-                             "sessão; outra conferência está em execução\n");
+        std::fprintf(stderr,
+                     "conference-standin: o nome %s já tem dono no barramento de sessão; outra conferência está em "
+                     "execução\n",
+                     ConferenceBus::Service);
         return 3;
     }
 

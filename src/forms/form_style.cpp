@@ -1,6 +1,6 @@
-#include "form_style.h"
+#include "forms/form_style.h"
 
-#include "graphical_button.h"
+#include "forms/graphical_button.h"
 
 #include <QFrame>
 #include <QGroupBox>

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "runtime/error_number.h"
+
+#include <QByteArray>
 #include <QString>
 
 #include <exception>
@@ -9,24 +12,17 @@
 class AppError : public std::exception
 {
 public:
-    enum Number : int {
-        TypeMismatch = 13,
-        CannotCreateObject = 429,
-        AutomationError = 440,
-        ServerUnavailable = 462,
-    };
-
-    AppError(int number, QString description)
+    AppError(ErrorNumber number, QString description)
         : m_number(number), m_description(std::move(description)), m_what(m_description.toUtf8())
     {
     }
 
-    int number() const noexcept { return m_number; }
+    ErrorNumber number() const noexcept { return m_number; }
     const QString &description() const noexcept { return m_description; }
     const char *what() const noexcept override { return m_what.constData(); }
 
 private:
-    int m_number;
+    ErrorNumber m_number;
     QString m_description;
     QByteArray m_what;
 };

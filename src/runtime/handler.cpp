@@ -1,8 +1,7 @@
-#include "handler_guard.h"
+#include "runtime/handler.h"
 
-#include "../conference_link/app_error.h"
-
-#include "message_box.h"
+#include "forms/message_box.h"
+#include "runtime/app_error.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +10,7 @@
 namespace Handler {
 namespace {
 
-void reportAndEnd(int number, const QString &description)
+void reportAndEnd(ErrorNumber number, const QString &description)
 {
     MessageBox::show(reportText(number, description), QMessageBox::Critical);
     std::fflush(nullptr);
@@ -28,7 +27,7 @@ Reporter &currentReporter()
 // event loop turning, and a second failing tick must not stack a second report.
 bool reporting = false;
 
-void report(int number, const QString &description)
+void report(ErrorNumber number, const QString &description)
 {
     reporting = true;
     currentReporter()(number, description);
@@ -45,9 +44,9 @@ bool attempt(const std::function<void()> &statement, OnError onError)
     } catch (const AppError &e) {
         onError(e.number(), e.description());
     } catch (const std::bad_alloc &) {
-        onError(7, QStringLiteral("Memória insuficiente."));
+        onError(ErrorNumber::OutOfMemory, QStringLiteral("Memória insuficiente."));
     } catch (const std::exception &e) {
-        onError(5, QStringLiteral("Chamada de procedimento ou argumento inválido (%1).").arg(QString::fromUtf8(e.what())));
+        onError(ErrorNumber::InvalidCall, QStringLiteral("Chamada de procedimento ou argumento inválido (%1).").arg(QString::fromUtf8(e.what())));
     }
     return false;
 }
@@ -64,9 +63,9 @@ void restoreDefaultReporter()
     currentReporter() = reportAndEnd;
 }
 
-QString reportText(int number, const QString &description)
+QString reportText(ErrorNumber number, const QString &description)
 {
-    return QStringLiteral("Erro em tempo de execução '%1':\n\n%2").arg(number).arg(description);
+    return QStringLiteral("Erro em tempo de execução '%1':\n\n%2").arg(toInt(number)).arg(description);
 }
 
 bool unguarded(const std::function<void()> &body)
@@ -81,7 +80,7 @@ void continueOnError(std::initializer_list<std::function<void()>> statements)
     if (reporting)
         return;
     for (const auto &statement : statements)
-        attempt(statement, [](int, const QString &) {});
+        attempt(statement, [](ErrorNumber, const QString &) {});
 }
 
 } // namespace Handler

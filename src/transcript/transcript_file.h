@@ -19,14 +19,23 @@ public:
 
     // Writes bytes to the device; false when it could not write them all.
     using Writer = std::function<bool(QIODevice &, const QByteArray &)>;
+    // Tests swap the writer to make a save fail part way.
+    static void setWriter(Writer writer);
+    static void restoreDefaultWriter();
 
     static QByteArray encode(const QString &text);
     static QString decode(const QByteArray &bytes);
 
     // Writes text and CR LF to path, replacing the old file only once the new
     // one is completely written. Throws AppError, leaving the old file as it was.
-    static void save(const QString &path, const QString &text, const Writer &writer = {});
+    static void save(const QString &path, const QString &text);
 
     // The file's text, or nothing when it cannot be read.
     static std::optional<QString> load(const QString &path);
+
+    // Whether path names a transcript that may be read: a regular file,
+    // read-only ones included; never a folder, a hidden or (on Windows) system
+    // file, or a FIFO, socket or device, so that reading can never block on one.
+    // The name is taken as it is, never as a pattern.
+    static bool exists(const QString &path);
 };

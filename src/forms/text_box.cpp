@@ -1,4 +1,4 @@
-#include "text_box.h"
+#include "forms/text_box.h"
 
 #include <QTextBlock>
 #include <QTextCursor>

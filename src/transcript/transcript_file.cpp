@@ -1,6 +1,6 @@
-#include "transcript_file.h"
+#include "transcript/transcript_file.h"
 
-#include "../conference_link/app_error.h"
+#include "runtime/app_error.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +8,10 @@
 #include <QSaveFile>
 
 #include <array>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -40,7 +44,7 @@ int cp1252Byte(char16_t c)
     const QString reason = file.errorString();
     const QFileInfo info(path);
     if (info.isDir()) {
-        throw AppError(75, QStringLiteral("Erro de acesso ao caminho/arquivo: \"%1\" é uma pasta; a conversa não foi "
+        throw AppError(ErrorNumber::PathFileAccess, QStringLiteral("Erro de acesso ao caminho/arquivo: \"%1\" é uma pasta; a conversa não foi "
                                           "gravada.")
                                .arg(path));
     }
@@ -48,20 +52,41 @@ int cp1252Byte(char16_t c)
     const bool folderGone = (QDir::isRelativePath(path) && QDir::currentPath().isEmpty())
                             || !QFileInfo(info.absolutePath()).isDir();
     if (!opened && folderGone) {
-        throw AppError(76, QStringLiteral("Caminho não encontrado: a pasta de \"%1\" não existe mais; a conversa não "
+        throw AppError(ErrorNumber::PathNotFound, QStringLiteral("Caminho não encontrado: a pasta de \"%1\" não existe mais; a conversa não "
                                           "foi gravada (%2).")
                                .arg(path, reason));
     }
     if (file.error() == QFileDevice::PermissionsError) {
-        throw AppError(70, QStringLiteral("Permissão negada ao gravar \"%1\"; a conversa não foi gravada (%2).")
+        throw AppError(ErrorNumber::PermissionDenied, QStringLiteral("Permissão negada ao gravar \"%1\"; a conversa não foi gravada (%2).")
                                .arg(path, reason));
     }
-    throw AppError(57, QStringLiteral("Erro de E/S ao gravar \"%1\"; a conversa não foi gravada e o arquivo anterior "
+    throw AppError(ErrorNumber::DeviceIo, QStringLiteral("Erro de E/S ao gravar \"%1\"; a conversa não foi gravada e o arquivo anterior "
                                       "ficou como estava (%2).")
                            .arg(path, reason));
 }
 
+bool writeAll(QIODevice &device, const QByteArray &bytes)
+{
+    return device.write(bytes) == bytes.size();
+}
+
+TranscriptFile::Writer &currentWriter()
+{
+    static TranscriptFile::Writer writer = writeAll;
+    return writer;
+}
+
 } // namespace
+
+void TranscriptFile::setWriter(Writer writer)
+{
+    currentWriter() = std::move(writer);
+}
+
+void TranscriptFile::restoreDefaultWriter()
+{
+    currentWriter() = writeAll;
+}
 
 QByteArray TranscriptFile::encode(const QString &text)
 {
@@ -102,7 +127,7 @@ QString TranscriptFile::decode(const QByteArray &bytes)
     return text;
 }
 
-void TranscriptFile::save(const QString &path, const QString &text, const Writer &writer)
+void TranscriptFile::save(const QString &path, const QString &text)
 {
     // The closing CR LF is the same two bytes in Windows-1252 and in UTF-8.
     QByteArray bytes = encode(text);
@@ -110,8 +135,7 @@ void TranscriptFile::save(const QString &path, const QString &text, const Writer
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         failSave(path, file, false);
-    const bool written = writer ? writer(file, bytes) : file.write(bytes) == bytes.size();
-    if (!written) {
+    if (!currentWriter()(file, bytes)) {
         file.cancelWriting();
         failSave(path, file, true);
     }
@@ -128,4 +152,17 @@ std::optional<QString> TranscriptFile::load(const QString &path)
     if (file.error() != QFileDevice::NoError)
         return std::nullopt;
     return decode(bytes);
+}
+
+bool TranscriptFile::exists(const QString &path)
+{
+    const QFileInfo info(QDir::current(), path);
+    if (!info.exists() || !info.isFile() || info.isHidden())
+        return false;
+#ifdef Q_OS_WIN
+    const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(info.absoluteFilePath().utf16()));
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_SYSTEM))
+        return false;
+#endif
+    return true;
 }

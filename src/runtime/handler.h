@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/error_number.h"
+
 #include <QString>
 
 #include <functional>
@@ -15,13 +17,13 @@ namespace Handler {
 
 // Shows the error report. The default one shows the message box and ends the
 // process; tests swap it to see the report while the process goes on.
-using Reporter = std::function<void(int number, const QString &description)>;
+using Reporter = std::function<void(ErrorNumber number, const QString &description)>;
 
 void setReporter(Reporter reporter);
 void restoreDefaultReporter();
 
-// The message box of the error report, with the application's title.
-QString reportText(int number, const QString &description);
+// The text of the error report's message box.
+QString reportText(ErrorNumber number, const QString &description);
 
 // Runs body; returns false when it failed (only seen when the reporter
 // lets the process go on).

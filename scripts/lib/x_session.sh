@@ -1,7 +1,13 @@
-# Sourced by the scripts that drive the program on a real X server: waiting,
-# the X server, the stand-in conference and finding and clicking windows.
+# Shared by every script that runs the program on a virtual X server (the run
+# command, the end-to-end and package tests, the screenshots, the benchmark):
+# waiting, a private session bus, the X server, the stand-in conference, and
+# finding and clicking windows.
 # The sourcing script sets $work (a temporary folder), $standin (the stand-in
 # conference's executable) and the array pids (processes to end on exit).
+
+# The conference's bus name, as the program itself knows it.
+conference_bus_name="$(sed -n 's/.*Service\[\] = "\(.*\)";/\1/p' \
+    "$(dirname "${BASH_SOURCE[0]}")/../../src/conference_link/conference_bus.h.in")"
 
 passed=0
 failed=0
@@ -39,7 +45,16 @@ wait_for() {
     done
 }
 
-# --- the X server and the stand-in conference ---------------------------------
+# --- the session bus, the X server and the stand-in conference -----------------
+
+# start_private_bus: a session bus of this script's own.
+start_private_bus() {
+    dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$work/bus" 2>/dev/null &
+    pids+=("$!")
+    wait_for 10 test -s "$work/bus" || { echo "the session bus did not start"; exit 1; }
+    DBUS_SESSION_BUS_ADDRESS="$(head -n 1 "$work/bus")"
+    export DBUS_SESSION_BUS_ADDRESS
+}
 
 # start_x_server: a virtual X server with no window manager, for this script only.
 start_x_server() {
@@ -59,7 +74,7 @@ start_x_server() {
 
 conference_owned() {
     dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.NameHasOwner string:org.velmora.Conference 2>/dev/null | grep -q "boolean true"
+        org.freedesktop.DBus.NameHasOwner "string:$conference_bus_name" 2>/dev/null | grep -q "boolean true"
 }
 
 # start_standin [OPTION...]: the stand-in conference, fed through feed, what
@@ -77,7 +92,7 @@ feed() { printf '%s\n' "$1" >&4; }
 
 # --- the program's windows ------------------------------------------------------
 
-window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true; }
 has_window() { [ -n "$(window_named "$1")" ]; }
 no_window() { [ -z "$(window_named "$1")" ]; }
 

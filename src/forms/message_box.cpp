@@ -1,4 +1,4 @@
-#include "message_box.h"
+#include "forms/message_box.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

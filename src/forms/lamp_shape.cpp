@@ -1,4 +1,4 @@
-#include "lamp_shape.h"
+#include "forms/lamp_shape.h"
 
 #include <QAccessible>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "graphical_button.h"
+#include "forms/graphical_button.h"
 
 #include <QPainter>
 #include <QStyleOptionFocusRect>

@@ -1,0 +1,28 @@
+// The transcript's bytes: Windows-1252 where the text fits it, UTF-8 with a
+// byte-order mark where it does not.
+#include "transcript/transcript_file.h"
+
+#include <QTest>
+
+class TestTranscriptCodec : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void codecMatchesTheCodePage()
+    {
+        // Every byte decodes to one character and encodes back to itself.
+        QByteArray all(256, Qt::Uninitialized);
+        for (int i = 0; i < 256; ++i)
+            all[i] = char(i);
+        const QString text = TranscriptFile::decode(all);
+        QCOMPARE(text.size(), 256);
+        QCOMPARE(text.at(0x80), QChar(0x20AC));
+        QCOMPARE(text.at(0x9F), QChar(0x0178));
+        QCOMPARE(text.at(0xE7), QChar(0x00E7));
+        QCOMPARE(TranscriptFile::encode(text), all);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTranscriptCodec)
+#include "test_transcript_codec.moc"
