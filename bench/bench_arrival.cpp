@@ -65,13 +65,15 @@ int main(int argc, char **argv)
         for (int i = 0; i < count; ++i)
             cost[w][i] = microsecondsPerArrival(ways[w].arrive, sizes[i], ways[w].arrivals);
     for (int i = 0; i < count; ++i) {
-        std::printf("| arrival with %6d texts shown   | %10.1f us | %10.1f us | whole-text approach | %8.3f |             |\n",
-                    sizes[i], cost[0][i], cost[1][i], cost[0][i] / cost[1][i]);
+        std::printf(
+            "| arrival with %6d texts shown   | %10.1f us | %10.1f us | whole-text approach | %8.3f |             |\n",
+            sizes[i], cost[0][i], cost[1][i], cost[0][i] / cost[1][i]);
         if (points)
             std::fprintf(points, "%d %.2f %.2f\n", sizes[i], cost[0][i], cost[1][i]);
     }
-    std::printf("| arrival late/early (goal <= 1.5)  | %10.2f    | %10.2f    | whole-text approach |          |             |\n",
-                cost[0][count - 1] / cost[0][0], cost[1][count - 1] / cost[1][0]);
+    std::printf(
+        "| arrival late/early (goal <= 1.5)  | %10.2f    | %10.2f    | whole-text approach |          |             |\n",
+        cost[0][count - 1] / cost[0][0], cost[1][count - 1] / cost[1][0]);
     if (points)
         std::fclose(points);
     return 0;

@@ -81,8 +81,8 @@ int main(int argc, char **argv)
     Counter bare;
     QDBusConnection::sessionBus().connect(QString::fromLatin1(ConferenceBus::Service),
                                           QString::fromLatin1(ConferenceBus::Path),
-                                          QString::fromLatin1(ConferenceBus::Interface), QStringLiteral("ChatTextReceived"),
-                                          &bare, SLOT(onText(QString)));
+                                          QString::fromLatin1(ConferenceBus::Interface),
+                                          QStringLiteral("ChatTextReceived"), &bare, SLOT(onText(QString)));
     const double bareMs = timeBurst(standin, [&] { return bare.received >= burst; });
 
     auto window = velmora::start();
@@ -90,8 +90,9 @@ int main(int argc, char **argv)
     window->Text1->viewport()->installEventFilter(&paints);
     const double oursMs = timeBurst(standin, [&] { return window->Text1->document()->blockCount() > burst; });
 
-    std::printf("| burst of 10000 texts (goal 3 s)   | %10.1f ms | %10.1f ms | bus receive only    | %8.2f | %2d repaints |\n",
-                oursMs, bareMs, oursMs / bareMs, paints.paints);
+    std::printf(
+        "| burst of 10000 texts (goal 3 s)   | %10.1f ms | %10.1f ms | bus receive only    | %8.2f | %2d repaints |\n",
+        oursMs, bareMs, oursMs / bareMs, paints.paints);
     standin.kill();
     standin.waitForFinished();
     return 0;

@@ -81,19 +81,20 @@ int main(int argc, char **argv)
     box.setText(text);
     QApplication::processEvents();
     row("Gravar CHAT, 10 MB (goal 50 ms)", mb,
-        bestMs(3, [&] { TranscriptFile::save(QStringLiteral("chat.txt"), box.text()); }), memcpyMs,
-        "memcpy");
-    row("Ler CHAT, 10 MB (goal 1 s)", mb, bestMs(3, [&] {
-            box.setText(*TranscriptFile::load(QStringLiteral("chat.txt")));
-            box.setSelStart(box.textLength());
-            QApplication::processEvents();
-        }),
+        bestMs(3, [&] { TranscriptFile::save(QStringLiteral("chat.txt"), box.text()); }), memcpyMs, "memcpy");
+    row("Ler CHAT, 10 MB (goal 1 s)", mb,
+        bestMs(3,
+               [&] {
+                   box.setText(*TranscriptFile::load(QStringLiteral("chat.txt")));
+                   box.setSelStart(box.textLength());
+                   QApplication::processEvents();
+               }),
         memcpyMs, "memcpy");
 
     const QString small = conversation(100 * 1000);
     TranscriptFile::save(QStringLiteral("small.txt"), small);
     const double loopMs = bestMs(1, [&] { (void)characterLoop(QStringLiteral("small.txt")); });
-    row("load 100 KB", 0.1, bestMs(5, [&] { (void)TranscriptFile::load(QStringLiteral("small.txt")); }),
-        loopMs, "char-by-char loop");
+    row("load 100 KB", 0.1, bestMs(5, [&] { (void)TranscriptFile::load(QStringLiteral("small.txt")); }), loopMs,
+        "char-by-char loop");
     return 0;
 }

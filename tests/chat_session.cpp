@@ -7,8 +7,9 @@
 
 ChatSession::ChatSession()
 {
-    Handler::setReporter(
-        [this](ErrorNumber number, const QString &description) { reports.append({toInt(number), description}); });
+    Handler::setReporter([this](ErrorNumber number, const QString &description) {
+        reports.append({toInt(number), description});
+    });
     MessageBox::setPresenter([this](const QString &text, QMessageBox::Icon) { messages.append(text); });
 }
 

@@ -11,8 +11,8 @@ bool waitForConferenceOwner(bool owned, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
-        const auto reply =
-            QDBusConnection::sessionBus().interface()->isServiceRegistered(QString::fromLatin1(ConferenceBus::Service));
+        const auto reply = QDBusConnection::sessionBus().interface()->isServiceRegistered(
+            QString::fromLatin1(ConferenceBus::Service));
         if (reply.isValid() && reply.value() == owned)
             return true;
         QTest::qWait(20);

@@ -2,17 +2,17 @@
 #include "aux_windows/ajuda.h"
 #include "aux_windows/sobre_velmora.h"
 #include "chat_session.h"
+#include "conference_link/conference_link.h"
 #include "forms/lamp_shape.h"
 #include "forms/text_box.h"
-#include "conference_link/conference_link.h"
 
 #include <QAbstractButton>
-#include <QFrame>
-#include <QPushButton>
 #include <QAccessible>
+#include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <private/qguiapplication_p.h>
@@ -99,9 +99,9 @@ private slots:
     void everyControlHasAName()
     {
         velmora *w = m_session->window();
-        verifyNamed({w->Command1, w->Label9, w->Frame1, w->Frame4, w->ler, w->gravar, w->sobre, w->Picture1,
-                     w->AniGIF1, w->Label11, w->Command3, w->Text1, w->Frame2, w->Text2, w->Command2, w->Command4,
-                     w->Command5, w->Image1, w->Shape1});
+        verifyNamed({w->Command1, w->Label9, w->Frame1, w->Frame4, w->ler, w->gravar, w->sobre, w->Picture1, w->AniGIF1,
+                     w->Label11, w->Command3, w->Text1, w->Frame2, w->Text2, w->Command2, w->Command4, w->Command5,
+                     w->Image1, w->Shape1});
         Ajuda &help = Ajuda::instance();
         QTimer::singleShot(0, &help, [&] {
             verifyNamed({help.Command1, help.Text1, help.Label1});

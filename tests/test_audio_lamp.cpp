@@ -1,7 +1,7 @@
 // The receive-audio lamp following the conference once a second.
 #include "chat_session.h"
-#include "forms/lamp_shape.h"
 #include "conference_link/conference_link.h"
+#include "forms/lamp_shape.h"
 
 #include <QTest>
 #include <QTimer>

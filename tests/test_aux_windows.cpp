@@ -58,13 +58,12 @@ void verifyEachShownOnce(QWidget *window, const QStringList &captions)
         QVERIFY2(texts.count(caption) == 1, qPrintable(caption + QStringLiteral(" in ") + texts.join(u'|')));
 }
 
-const QString designedHelp = QStringLiteral(
-    "Chat foi  criado  para  prover  comunicação \r\n"
-    "constante entre estações/conferências.\r\n"
-    " \r\n"
-    "Velmora funciona adequadamente na \r\n"
-    "forma  \"sysop\",   ou  seja  com  estações  do  tipo \r\n"
-    "\"-R\" ou \"-L\", ou no modo usuário.\r\n");
+const QString designedHelp = QStringLiteral("Chat foi  criado  para  prover  comunicação \r\n"
+                                            "constante entre estações/conferências.\r\n"
+                                            " \r\n"
+                                            "Velmora funciona adequadamente na \r\n"
+                                            "forma  \"sysop\",   ou  seja  com  estações  do  tipo \r\n"
+                                            "\"-R\" ou \"-L\", ou no modo usuário.\r\n");
 
 } // namespace
 
@@ -91,14 +90,17 @@ private slots:
     {
         Ajuda &help = Ajuda::instance();
         velmora *w = m_session->window();
-        whileOpen(help, [&] { w->Command3_Click(); }, [&] {
-            QCOMPARE(help.Text1->text(), designedHelp);
-            help.Text1->setFocus();
-            typeText(help.Text1, QStringLiteral("rabisco"));
-            QVERIFY(help.Text1->text() != designedHelp);
-            QTest::mouseClick(help.Command1, Qt::LeftButton);
-        });
-        whileOpen(help, [&] { w->Command3_Click(); }, [&] { QCOMPARE(help.Text1->text(), designedHelp); });
+        whileOpen(
+            help, [&] { w->Command3_Click(); },
+            [&] {
+                QCOMPARE(help.Text1->text(), designedHelp);
+                help.Text1->setFocus();
+                typeText(help.Text1, QStringLiteral("rabisco"));
+                QVERIFY(help.Text1->text() != designedHelp);
+                QTest::mouseClick(help.Command1, Qt::LeftButton);
+            });
+        whileOpen(
+            help, [&] { w->Command3_Click(); }, [&] { QCOMPARE(help.Text1->text(), designedHelp); });
     }
 
     void retornarHoldsTheFocusAndEnterOrSpaceCloses()
@@ -106,22 +108,26 @@ private slots:
         velmora *w = m_session->window();
         Ajuda &help = Ajuda::instance();
         bool closedByKey = false;
-        whileOpen(help, [&] { w->Command3_Click(); }, [&] {
-            QVERIFY(QTest::qWaitForWindowActive(&help));
-            QVERIFY(help.Command1->hasFocus());
-            QTest::keyClick(&help, Qt::Key_Return);
-            closedByKey = !help.isVisible();
-        });
+        whileOpen(
+            help, [&] { w->Command3_Click(); },
+            [&] {
+                QVERIFY(QTest::qWaitForWindowActive(&help));
+                QVERIFY(help.Command1->hasFocus());
+                QTest::keyClick(&help, Qt::Key_Return);
+                closedByKey = !help.isVisible();
+            });
         QVERIFY(closedByKey);
 
         sobre_velmora &about = sobre_velmora::instance();
         closedByKey = false;
-        whileOpen(about, [&] { w->sobre_Click(); }, [&] {
-            QVERIFY(QTest::qWaitForWindowActive(&about));
-            QVERIFY(about.ret->hasFocus());
-            QTest::keyClick(about.ret, Qt::Key_Space);
-            closedByKey = !about.isVisible();
-        });
+        whileOpen(
+            about, [&] { w->sobre_Click(); },
+            [&] {
+                QVERIFY(QTest::qWaitForWindowActive(&about));
+                QVERIFY(about.ret->hasFocus());
+                QTest::keyClick(about.ret, Qt::Key_Space);
+                closedByKey = !about.isVisible();
+            });
         QVERIFY(closedByKey);
     }
 
@@ -130,12 +136,14 @@ private slots:
         QList<QUrl> opened;
         sobre_velmora::setUrlOpener([&](const QUrl &url, QWidget *) { opened << url; });
         sobre_velmora &about = sobre_velmora::instance();
-        whileOpen(about, [&] { m_session->window()->sobre_Click(); }, [&] {
-            QTest::mouseClick(about.Command1, Qt::LeftButton);
-            QTest::mouseClick(about.Command1, Qt::LeftButton);
-            QVERIFY(about.isLoaded()); // stays open and modal
-            QVERIFY(about.isModal());
-        });
+        whileOpen(
+            about, [&] { m_session->window()->sobre_Click(); },
+            [&] {
+                QTest::mouseClick(about.Command1, Qt::LeftButton);
+                QTest::mouseClick(about.Command1, Qt::LeftButton);
+                QVERIFY(about.isLoaded()); // stays open and modal
+                QVERIFY(about.isModal());
+            });
         QCOMPARE(opened.size(), 2);
         const QUrl url = opened.first();
         QCOMPARE(url.scheme(), QStringLiteral("http"));
@@ -156,14 +164,16 @@ private slots:
         QFETCH(bool, help);
         velmora *w = m_session->window();
         AuxWindow &window = help ? static_cast<AuxWindow &>(Ajuda::instance()) : sobre_velmora::instance();
-        whileOpen(window, [&] { help ? w->Command3_Click() : w->sobre_Click(); }, [&] {
-            QVERIFY(window.isVisible());
-            m_session->standin().feed(QStringLiteral("PY9AAA: chegou durante"));
-            m_session->standin().feed(QStringLiteral("/audio on"));
-            QTRY_COMPARE(w->Text1->text(), QStringLiteral("PY9AAA: chegou durante\r\n"));
-            QTRY_COMPARE_WITH_TIMEOUT(w->Shape1->fillColor(), QColor(255, 0, 0), 3000);
-            QCOMPARE(QApplication::activeModalWidget(), &window); // the chat window takes no input meanwhile
-        });
+        whileOpen(
+            window, [&] { help ? w->Command3_Click() : w->sobre_Click(); },
+            [&] {
+                QVERIFY(window.isVisible());
+                m_session->standin().feed(QStringLiteral("PY9AAA: chegou durante"));
+                m_session->standin().feed(QStringLiteral("/audio on"));
+                QTRY_COMPARE(w->Text1->text(), QStringLiteral("PY9AAA: chegou durante\r\n"));
+                QTRY_COMPARE_WITH_TIMEOUT(w->Shape1->fillColor(), QColor(255, 0, 0), 3000);
+                QCOMPARE(QApplication::activeModalWidget(), &window); // the chat window takes no input meanwhile
+            });
     }
 
     void animationsAreValidAndLoop_data()
@@ -213,26 +223,33 @@ private slots:
     {
         QCOMPARE(m_session->window()->AniGIF1->movie()->state(), QMovie::Running);
         sobre_velmora &about = sobre_velmora::instance();
-        whileOpen(about, [&] { m_session->window()->sobre_Click(); }, [&] {
-            QCOMPARE(about.AniGIF2->movie()->state(), QMovie::Running);
-            QCOMPARE(about.AniGIF2->movie()->scaledSize(), QSize(49, 89));
-        });
+        whileOpen(
+            about, [&] { m_session->window()->sobre_Click(); },
+            [&] {
+                QCOMPARE(about.AniGIF2->movie()->state(), QMovie::Running);
+                QCOMPARE(about.AniGIF2->movie()->scaledSize(), QSize(49, 89));
+            });
     }
 
     void everyCaptionIsShownOnce()
     {
         velmora *w = m_session->window();
-        verifyEachShownOnce(w, {"Chat por ORBEL", "Encerrar programa", "Conferência - CHAT", "Recebe texto",
-                                "Áudio RX", "Ler CHAT gravado", "Gravar CHAT", "Sobre", "chat", "Ajuda",
-                                "Envia texto", "Envia texto digitado", "Limpa texto digitado", "Limpar CHAT"});
-        whileOpen(Ajuda::instance(), [&] { w->Command3_Click(); },
-                  [&] { verifyEachShownOnce(&Ajuda::instance(), {"Ajuda", "Retornar", "Velmora"}); });
-        whileOpen(sobre_velmora::instance(), [&] { w->sobre_Click(); }, [&] {
-            verifyEachShownOnce(&sobre_velmora::instance(),
-                                {"Sobre", "CHAT", "Versão 1.0  Revisão 0  -  7/2008", "Uma criação de Corvath",
-                                 "ORBEL", "VARNOSK Análise e Desenvolvimento de Sistemas", "Visitar Servidor  ORBEL",
-                                 "Retornar"});
-        });
+        verifyEachShownOnce(w, {"Chat por ORBEL", "Encerrar programa", "Conferência - CHAT", "Recebe texto", "Áudio RX",
+                                "Ler CHAT gravado", "Gravar CHAT", "Sobre", "chat", "Ajuda", "Envia texto",
+                                "Envia texto digitado", "Limpa texto digitado", "Limpar CHAT"});
+        whileOpen(
+            Ajuda::instance(), [&] { w->Command3_Click(); },
+            [&] {
+                verifyEachShownOnce(&Ajuda::instance(), {"Ajuda", "Retornar", "Velmora"});
+            });
+        whileOpen(
+            sobre_velmora::instance(), [&] { w->sobre_Click(); },
+            [&] {
+                verifyEachShownOnce(&sobre_velmora::instance(),
+                                    {"Sobre", "CHAT", "Versão 1.0  Revisão 0  -  7/2008", "Uma criação de Corvath",
+                                     "ORBEL", "VARNOSK Análise e Desenvolvimento de Sistemas",
+                                     "Visitar Servidor  ORBEL", "Retornar"});
+            });
     }
 };
 

@@ -1,6 +1,6 @@
 // The chat window exchanging text with the stand-in conference.
-#include "forms/text_box.h"
 #include "chat_session.h"
+#include "forms/text_box.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -13,21 +13,12 @@ class TestChatExchange : public QObject
 
     std::unique_ptr<ChatSession> m_session;
 
-    velmora *openWindow()
-    {
-        return m_session->open() ? m_session->window() : nullptr;
-    }
+    velmora *openWindow() { return m_session->open() ? m_session->window() : nullptr; }
 
 private slots:
-    void init()
-    {
-        m_session = std::make_unique<ChatSession>();
-    }
+    void init() { m_session = std::make_unique<ChatSession>(); }
 
-    void cleanup()
-    {
-        m_session.reset();
-    }
+    void cleanup() { m_session.reset(); }
 
     void startupWithoutApplicationReportsAndShowsNoWindow()
     {

@@ -77,9 +77,8 @@ private slots:
         window()->Echo_ChatTextReceived(QStringLiteral("ação, pé, côr — 5€"));
         window()->Echo_ChatTextReceived(QStringLiteral("Ótimo\u00A073"));
         save();
-        QCOMPARE(readFile(QStringLiteral("chat.txt")),
-                 QByteArray("a\xE7\xE3o, p\xE9, c\xF4r \x97 5\x80\r\n\xD3timo\xA0"
-                            "73\r\n\r\n"));
+        QCOMPARE(readFile(QStringLiteral("chat.txt")), QByteArray("a\xE7\xE3o, p\xE9, c\xF4r \x97 5\x80\r\n\xD3timo\xA0"
+                                                                  "73\r\n\r\n"));
         window()->Echo_ChatTextReceived(QStringLiteral("chegou depois"));
         load();
         QCOMPARE(window()->Text1->text(), QStringLiteral("ação, pé, côr — 5€\r\nÓtimo\u00A073\r\n\r\n"));
@@ -144,7 +143,8 @@ private slots:
         QCOMPARE(window()->Text1->text(), TranscriptFile::decode(garbage));
         QCOMPARE(window()->Text1->textLength(), garbage.size());
 
-        writeFile(QStringLiteral("chat.txt"), QByteArray("\xEF\xBB\xBF" "ok \xC3\x28 \xFF fim"));
+        writeFile(QStringLiteral("chat.txt"), QByteArray("\xEF\xBB\xBF"
+                                                         "ok \xC3\x28 \xFF fim"));
         load();
         QCOMPARE(window()->Text1->text(), QStringLiteral("ok \uFFFD( \uFFFD fim"));
     }
@@ -193,7 +193,6 @@ private slots:
             QVERIFY(QFileInfo(QStringLiteral("chat.txt")).isDir());
         }
     }
-
 };
 
 QTEST_MAIN(TestTranscript)

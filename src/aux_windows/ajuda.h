@@ -15,7 +15,8 @@ public:
     // The window's single instance, created on first use.
     static Ajuda &instance();
 
-    // The help text as designed: six lines, each ended by CR LF.
+    // The help text, six lines each ended by CR LF, with the double and trailing
+    // spaces it was typed with: it is shown exactly, never reflowed.
     static QString helpText();
 
     // The controls of the current load (null while unloaded).

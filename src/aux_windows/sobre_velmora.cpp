@@ -25,8 +25,8 @@ void openWithDesktop(const QUrl &url, QWidget *window)
 {
 #ifdef Q_OS_WIN
     const QString address = url.toString();
-    ShellExecuteW(reinterpret_cast<HWND>(window->winId()), L"open", reinterpret_cast<LPCWSTR>(address.utf16()),
-                  L"", L"", SW_SHOWNORMAL);
+    ShellExecuteW(reinterpret_cast<HWND>(window->winId()), L"open", reinterpret_cast<LPCWSTR>(address.utf16()), L"",
+                  L"", SW_SHOWNORMAL);
 #else
     Q_UNUSED(window);
     QDesktopServices::openUrl(url);
@@ -98,8 +98,8 @@ void sobre_velmora::Form_Load(QWidget *form)
     Line1 = FormStyle::horizontalRule(form, 120, 4560, 1320);
     Label2 = FormStyle::label(form, QStringLiteral("Uma criação de Corvath"), twipsRect(240, 1440, 4095, 495),
                               0x00008000, boldFont(FormStyle::SansSerif, 13.5));
-    Label5 = FormStyle::label(form, QStringLiteral("ORBEL"), twipsRect(1440, 1800, 1455, 615), FormStyle::systemColour(1),
-                              boldFont(FormStyle::Serif, 24));
+    Label5 = FormStyle::label(form, QStringLiteral("ORBEL"), twipsRect(1440, 1800, 1455, 615),
+                              FormStyle::systemColour(1), boldFont(FormStyle::Serif, 24));
     Label3 = FormStyle::label(form, QStringLiteral("VARNOSK Análise e Desenvolvimento de Sistemas"),
                               twipsRect(120, 2520, 4455, 375), 0x00000000, sans);
     Line2 = FormStyle::horizontalRule(form, 120, 4560, 3000);

@@ -70,7 +70,7 @@ void velmora::buildControls()
     Command1 = FormStyle::graphicalButton(this, QStringLiteral("Encerrar programa"), twipsRect(5040, 6480, 1215, 975),
                                           0x008080FF, 9.75);
     Label9 = FormStyle::label(this, QStringLiteral("Conferência - CHAT"), twipsRect(120, 1080, 6135, 855), Blue,
-                   boldFont(FormStyle::Serif, 33));
+                              boldFont(FormStyle::Serif, 33));
     Label9->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Frame1 = FormStyle::frame(this, QStringLiteral("Recebe texto"), twipsRect(120, 1920, 6135, 3135));
     Frame4 = FormStyle::frame(this, QStringLiteral("Áudio RX"), twipsRect(2040, 6360, 975, 735));
@@ -100,7 +100,7 @@ void velmora::buildControls()
     m_antenna->start();
 
     Label11 = FormStyle::label(Picture1, QStringLiteral("chat"), twipsRect(4680, 600, 1335, 255), Blue,
-                    boldFont(FormStyle::Serif, 12));
+                               boldFont(FormStyle::Serif, 12));
 
     Command3 = FormStyle::graphicalButton(this, QStringLiteral("Ajuda"), twipsRect(4080, 7080, 855, 375), 0x0080C0FF);
 

@@ -108,7 +108,8 @@ void ComAutomationClient::fail(HRESULT hr, const wchar_t *what) const
                                     L"de conferência não responde mais ao ")
                            + what + L" (" + systemMessage(hr) + L").");
     }
-    throw ComError(ErrorNumber::AutomationError, hr, std::wstring(L"Erro de automação ao ") + what + L" (" + systemMessage(hr) + L").");
+    throw ComError(ErrorNumber::AutomationError, hr,
+                   std::wstring(L"Erro de automação ao ") + what + L" (" + systemMessage(hr) + L").");
 }
 
 ComAutomationClient::ComAutomationClient(ChatTextHandler onChatText)

@@ -7,9 +7,9 @@
 #include "runtime/error_number.h"
 
 #include <windows.h>
-#include <ole2.h>
 #include <oaidl.h>
 #include <ocidl.h>
+#include <ole2.h>
 
 #include <functional>
 #include <stdexcept>

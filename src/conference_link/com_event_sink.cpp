@@ -53,8 +53,8 @@ HRESULT STDMETHODCALLTYPE ComEventSink::GetIDsOfNames(REFIID, LPOLESTR *, UINT, 
     return E_NOTIMPL;
 }
 
-HRESULT STDMETHODCALLTYPE ComEventSink::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS *params,
-                                               VARIANT *result, EXCEPINFO *, UINT *argError)
+HRESULT STDMETHODCALLTYPE ComEventSink::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS *params, VARIANT *result,
+                                               EXCEPINFO *, UINT *argError)
 {
     if (result)
         VariantInit(result);

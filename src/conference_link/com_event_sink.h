@@ -1,8 +1,8 @@
 #pragma once
 
 #include <windows.h>
-#include <ole2.h>
 #include <oaidl.h>
+#include <ole2.h>
 
 #include <functional>
 #include <string>

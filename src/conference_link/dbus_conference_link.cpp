@@ -43,8 +43,7 @@ DbusConferenceLink::DbusConferenceLink(const QDBusConnection &bus) : m_bus(bus)
                                       "execução (ninguém atende por %1 no barramento de sessão).")
                            .arg(Service));
     }
-    const bool connected = m_bus.connect(Service, Path,
-                                         Interface, QStringLiteral("ChatTextReceived"), this,
+    const bool connected = m_bus.connect(Service, Path, Interface, QStringLiteral("ChatTextReceived"), this,
                                          SLOT(onChatTextReceived(QString)));
     if (!connected) {
         throw AppError(ErrorNumber::CannotCreateObject,
@@ -73,29 +72,26 @@ QDBusMessage DbusConferenceLink::call(QDBusMessage message)
                            .arg(reply.errorMessage()));
     }
     if (meansApplicationGone(name)) {
-        throw AppError(ErrorNumber::ServerUnavailable,
-                       QStringLiteral("O aplicativo de conferência não está mais disponível (%1).")
-                           .arg(reply.errorMessage()));
+        throw AppError(
+            ErrorNumber::ServerUnavailable,
+            QStringLiteral("O aplicativo de conferência não está mais disponível (%1).").arg(reply.errorMessage()));
     }
     throw AppError(ErrorNumber::AutomationError, QStringLiteral("Erro de automação: o aplicativo de conferência "
-                                                             "recusou a chamada (%1: %2).")
-                                                  .arg(name, reply.errorMessage()));
+                                                                "recusou a chamada (%1: %2).")
+                                                     .arg(name, reply.errorMessage()));
 }
 
 void DbusConferenceLink::sendChatText(const QString &text)
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(Service, Path,
-                                                          Interface,
-                                                          QStringLiteral("SendChatText"));
+    QDBusMessage message = QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("SendChatText"));
     message << text;
     call(message);
 }
 
 qint16 DbusConferenceLink::receivingAudio()
 {
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(Service, Path,
-                                       QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        Service, Path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     message << Interface << QStringLiteral("ReceivingAudio");
     const QDBusMessage reply = call(message);
     const QVariant value = reply.arguments().value(0).value<QDBusVariant>().variant();

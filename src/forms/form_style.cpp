@@ -4,8 +4,8 @@
 
 #include <QFrame>
 #include <QGroupBox>
-#include <QLabel>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QWidget>
@@ -40,8 +40,7 @@ void installFontSubstitutes()
     QFont::insertSubstitution(QString::fromLatin1(Serif), QStringLiteral("Liberation Serif"));
 }
 
-QPushButton *graphicalButton(QWidget *parent, const QString &caption, QRect geometry, quint32 background,
-                             double points)
+QPushButton *graphicalButton(QWidget *parent, const QString &caption, QRect geometry, quint32 background, double points)
 {
     auto *button = new GraphicalButton(caption, bgr(background), parent);
     button->setGeometry(geometry);

@@ -11,7 +11,8 @@ class QLabel;
 class QPushButton;
 class QWidget;
 
-// The windows are laid out as designed: positions in twips (15 to the
+// The windows are laid out in the units they were drawn in, so that every
+// control stands where the operator expects it: positions in twips (15 to the
 // logical pixel), colours as 0x00BBGGRR, bold fonts in points at 96 dpi.
 namespace FormStyle {
 

@@ -13,8 +13,6 @@ class GraphicalButton : public QPushButton
 public:
     GraphicalButton(const QString &caption, const QColor &background, QWidget *parent = nullptr);
 
-    QColor backgroundColor() const { return m_background; }
-
 protected:
     void paintEvent(QPaintEvent *event) override;
 

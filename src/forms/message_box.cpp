@@ -14,8 +14,7 @@ void present(const QString &text, QMessageBox::Icon icon)
     // Ctrl+C copies the message, on every platform, so that an operator can
     // paste an error report into a mail.
     QShortcut copy(QKeySequence::Copy, &box);
-    QObject::connect(&copy, &QShortcut::activated, &box,
-                     [text] { QGuiApplication::clipboard()->setText(text); });
+    QObject::connect(&copy, &QShortcut::activated, &box, [text] { QGuiApplication::clipboard()->setText(text); });
     box.exec();
 }
 

@@ -27,7 +27,8 @@ def out(name):
 # --- GIF89a writer -------------------------------------------------------
 # Written here rather than left to an image library, so that every frame is
 # full size, the colour table has all 256 entries and the disposal, delay,
-# transparency, interlacing and repeat count are exactly as designed.
+# transparency, interlacing and repeat count are exactly what the windows
+# expect to play (a player that loops a picture by its own frame delays).
 
 def lzw_encode(indices, min_code_size=8):
     clear = 1 << min_code_size

@@ -46,7 +46,8 @@ bool attempt(const std::function<void()> &statement, OnError onError)
     } catch (const std::bad_alloc &) {
         onError(ErrorNumber::OutOfMemory, QStringLiteral("Memória insuficiente."));
     } catch (const std::exception &e) {
-        onError(ErrorNumber::InvalidCall, QStringLiteral("Chamada de procedimento ou argumento inválido (%1).").arg(QString::fromUtf8(e.what())));
+        onError(ErrorNumber::InvalidCall,
+                QStringLiteral("Chamada de procedimento ou argumento inválido (%1).").arg(QString::fromUtf8(e.what())));
     }
     return false;
 }

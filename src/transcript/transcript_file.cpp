@@ -44,25 +44,29 @@ int cp1252Byte(char16_t c)
     const QString reason = file.errorString();
     const QFileInfo info(path);
     if (info.isDir()) {
-        throw AppError(ErrorNumber::PathFileAccess, QStringLiteral("Erro de acesso ao caminho/arquivo: \"%1\" é uma pasta; a conversa não foi "
-                                          "gravada.")
-                               .arg(path));
+        throw AppError(ErrorNumber::PathFileAccess,
+                       QStringLiteral("Erro de acesso ao caminho/arquivo: \"%1\" é uma pasta; a conversa não foi "
+                                      "gravada.")
+                           .arg(path));
     }
     // A removed current folder leaves no current path at all.
     const bool folderGone = (QDir::isRelativePath(path) && QDir::currentPath().isEmpty())
                             || !QFileInfo(info.absolutePath()).isDir();
     if (!opened && folderGone) {
-        throw AppError(ErrorNumber::PathNotFound, QStringLiteral("Caminho não encontrado: a pasta de \"%1\" não existe mais; a conversa não "
-                                          "foi gravada (%2).")
-                               .arg(path, reason));
+        throw AppError(ErrorNumber::PathNotFound,
+                       QStringLiteral("Caminho não encontrado: a pasta de \"%1\" não existe mais; a conversa não "
+                                      "foi gravada (%2).")
+                           .arg(path, reason));
     }
     if (file.error() == QFileDevice::PermissionsError) {
-        throw AppError(ErrorNumber::PermissionDenied, QStringLiteral("Permissão negada ao gravar \"%1\"; a conversa não foi gravada (%2).")
-                               .arg(path, reason));
+        throw AppError(
+            ErrorNumber::PermissionDenied,
+            QStringLiteral("Permissão negada ao gravar \"%1\"; a conversa não foi gravada (%2).").arg(path, reason));
     }
-    throw AppError(ErrorNumber::DeviceIo, QStringLiteral("Erro de E/S ao gravar \"%1\"; a conversa não foi gravada e o arquivo anterior "
-                                      "ficou como estava (%2).")
-                           .arg(path, reason));
+    throw AppError(ErrorNumber::DeviceIo,
+                   QStringLiteral("Erro de E/S ao gravar \"%1\"; a conversa não foi gravada e o arquivo anterior "
+                                  "ficou como estava (%2).")
+                       .arg(path, reason));
 }
 
 bool writeAll(QIODevice &device, const QByteArray &bytes)

@@ -4,8 +4,8 @@
 // test steers it through ITestControl.
 #include "conference_test_server.h"
 
-#include <olectl.h>
 #include <windows.h>
+#include <olectl.h>
 
 #include <string>
 #include <vector>
@@ -99,8 +99,8 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
                                      EXCEPINFO *exception, UINT *argError) override
     {
-        return DispInvoke(static_cast<IConference *>(this), m_conferenceInfo, member, flags, params, result,
-                          exception, argError);
+        return DispInvoke(static_cast<IConference *>(this), m_conferenceInfo, member, flags, params, result, exception,
+                          argError);
     }
 
     // IConference: the two operations and the slots around them.
@@ -316,8 +316,8 @@ private:
         {
             return DispGetIDsOfNames(m_owner->m_controlInfo, names, count, ids);
         }
-        HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS *params,
-                                         VARIANT *result, EXCEPINFO *exception, UINT *argError) override
+        HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
+                                         EXCEPINFO *exception, UINT *argError) override
         {
             return DispInvoke(this, m_owner->m_controlInfo, member, flags, params, result, exception, argError);
         }
@@ -472,7 +472,9 @@ void objectGone()
         PostQuitMessage(0);
 }
 #else
-void objectGone() {}
+void objectGone()
+{
+}
 #endif
 
 } // namespace

@@ -89,7 +89,7 @@ void conversation(long discovery)
         for (size_t i = 0; i < big.size(); i += 97)
             big[i] = wchar_t(0x4E00 + i % 500);
         const std::vector<std::wstring> texts = {L"ação, pé, côr", L"", std::wstring(L"a\0b\0", 4),
-                                                  L"rádio \U0001F4FB fim", big};
+                                                 L"rádio \U0001F4FB fim", big};
         for (const std::wstring &t : texts) {
             client.sendChatText(t);
             check(lastSent(steering) == t, "the text arrives unchanged", std::to_string(t.size()) + " characters");
@@ -122,7 +122,8 @@ void unregistered()
         ComAutomationClient client([](const std::wstring &) {});
         check(false, "creation fails with nothing registered");
     } catch (const ComError &e) {
-        check(toInt(e.number()) == 429, "creation with nothing registered is error 429", std::to_string(toInt(e.number())));
+        check(toInt(e.number()) == 429, "creation with nothing registered is error 429",
+              std::to_string(toInt(e.number())));
         check(e.description().find(L"não pode criar") != std::wstring::npos, "the description says why");
     }
 }
@@ -154,8 +155,7 @@ void killed()
         } catch (const ComError &e) {
             number = toInt(e.number());
         }
-        const auto seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         check(number == 462, call == 0 ? "a send to a killed server is error 462" : "a read from it is error 462",
               std::to_string(number));
         check(seconds < 5.0, "the failing call returns at once", std::to_string(seconds) + " s");

@@ -5,8 +5,7 @@
 #include <cerrno>
 #include <unistd.h>
 
-StdinReader::StdinReader(QObject *parent)
-    : QObject(parent), m_notifier(STDIN_FILENO, QSocketNotifier::Read)
+StdinReader::StdinReader(QObject *parent) : QObject(parent), m_notifier(STDIN_FILENO, QSocketNotifier::Read)
 {
     connect(&m_notifier, &QSocketNotifier::activated, this, &StdinReader::readAvailable);
 }
