@@ -6,8 +6,9 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // No display name: the platform would append it to every title bar,
+    // and the windows' captions are theirs alone.
     app.setApplicationName(QStringLiteral("Velmora"));
-    app.setApplicationDisplayName(QStringLiteral("Velmora"));
     app.setWindowIcon(QIcon(QStringLiteral(":/velmora/velmora.png")));
 
     // Loading the window creates the conference link; when that fails the

@@ -25,15 +25,19 @@ struct Heard {
     QAccessible::Event type;
     QObject *object;
     QString inserted;
+    int position;
 };
 QList<Heard> heard;
 
 void listen(QAccessibleEvent *event)
 {
     QString inserted;
-    if (event->type() == QAccessible::TextInserted)
+    int position = -1;
+    if (event->type() == QAccessible::TextInserted) {
         inserted = static_cast<QAccessibleTextInsertEvent *>(event)->textInserted();
-    heard.append({event->type(), event->object(), inserted});
+        position = static_cast<QAccessibleTextInsertEvent *>(event)->changePosition();
+    }
+    heard.append({event->type(), event->object(), inserted, position});
 }
 
 QString nameOf(QWidget *widget)
@@ -157,6 +161,24 @@ private slots:
             return h.object == w->Text1 && h.type == QAccessible::TextInserted
                    && h.inserted == QStringLiteral("PY9AAA: olá, câmbio");
         }));
+
+        // Each arrival is announced where accessible text, which counts a line
+        // break as one character, has it: lines further down do not drift.
+        const QStringList more = {QStringLiteral("PU9BBB: segunda"), QStringLiteral("PY9CCC: terceira")};
+        for (const QString &line : more)
+            m_session->standin().feed(line);
+        QTRY_COMPARE(w->Text1->document()->blockCount(), 4);
+        QAccessibleTextInterface *text = QAccessible::queryAccessibleInterface(w->Text1)->textInterface();
+        QVERIFY(text);
+        int announced = 0;
+        const QStringList arrivals = QStringList{QStringLiteral("PY9AAA: olá, câmbio")} + more;
+        for (const Heard &h : std::as_const(heard)) {
+            if (h.object != w->Text1 || h.type != QAccessible::TextInserted || !arrivals.contains(h.inserted))
+                continue;
+            ++announced;
+            QCOMPARE(text->text(h.position, h.position + int(h.inserted.size())), h.inserted);
+        }
+        QCOMPARE(announced, 3);
     }
 };
 

@@ -94,6 +94,11 @@ private slots:
             help, [&] { w->Command3_Click(); },
             [&] {
                 QCOMPARE(help.Text1->text(), designedHelp);
+                QVERIFY(QTest::qWaitForWindowActive(&help));
+                help.Text1->setFocus();
+                QTest::keyClick(help.Text1, Qt::Key_Tab); // moves on, inserts nothing
+                QVERIFY(help.Command1->hasFocus());
+                QCOMPARE(help.Text1->text(), designedHelp);
                 help.Text1->setFocus();
                 typeText(help.Text1, QStringLiteral("rabisco"));
                 QVERIFY(help.Text1->text() != designedHelp);
@@ -140,7 +145,8 @@ private slots:
             about, [&] { m_session->window()->sobre_Click(); },
             [&] {
                 QTest::mouseClick(about.Command1, Qt::LeftButton);
-                QTest::mouseClick(about.Command1, Qt::LeftButton);
+                about.Command1->setFocus();
+                QTest::keyClick(about.Command1, Qt::Key_Enter); // Enter presses the focused button
                 QVERIFY(about.isLoaded()); // stays open and modal
                 QVERIFY(about.isModal());
             });
@@ -221,7 +227,18 @@ private slots:
 
     void animationsPlayFromTheLoad()
     {
-        QCOMPARE(m_session->window()->AniGIF1->movie()->state(), QMovie::Running);
+        velmora *w = m_session->window();
+        QMovie *antenna = w->AniGIF1->movie();
+        QCOMPARE(antenna->state(), QMovie::Running);
+        // Only while it can be seen.
+        w->showMinimized();
+        QTRY_COMPARE(antenna->state(), QMovie::Paused);
+        w->showNormal();
+        QTRY_COMPARE(antenna->state(), QMovie::Running);
+        w->hide();
+        QTRY_COMPARE(antenna->state(), QMovie::Paused);
+        w->show();
+        QTRY_COMPARE(antenna->state(), QMovie::Running);
         sobre_velmora &about = sobre_velmora::instance();
         whileOpen(
             about, [&] { m_session->window()->sobre_Click(); },

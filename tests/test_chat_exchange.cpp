@@ -3,6 +3,7 @@
 #include "forms/text_box.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -64,10 +65,18 @@ private slots:
         QVERIFY(w->Text2->text().isEmpty());
         QVERIFY(w->Command2->hasFocus());
 
+        // Enter on the focused button presses it, as the space bar does.
+        w->Text2->setText(QStringLiteral("pelo Enter"));
+        QTest::keyClick(w->Command2, Qt::Key_Return);
+        QVERIFY(m_session->standin().waitForSentLines(2));
+        QCOMPARE(m_session->standin().sentLines().at(1), QStringLiteral("pelo Enter"));
+        QVERIFY(w->Text2->text().isEmpty());
+        QVERIFY(w->Command2->hasFocus());
+
         typeText(w->Text2, QStringLiteral("rascunho"));
         QTest::mouseClick(w->Command4, Qt::LeftButton);
         QVERIFY(w->Text2->text().isEmpty());
-        QCOMPARE(m_session->standin().sentLines().size(), 1); // clearing never sends
+        QCOMPARE(m_session->standin().sentLines().size(), 2); // clearing never sends
     }
 
     void arrivalsAppendWithLineEndsAndFollowTheEnd()
@@ -135,6 +144,66 @@ private slots:
         for (int i = 0; i < count; ++i)
             QCOMPARE(received.at(i), QStringLiteral("linha %1").arg(i));
         QCOMPARE(w->Text1->selStart(), w->Text1->textLength());
+    }
+
+    void longTextsAreSentAndShownWhole()
+    {
+        velmora *w = openWindow();
+        QVERIFY(w);
+        // Typed or pasted, an input longer than a line edit's usual limit (32,767)
+        // is sent whole. (Kept under the 64 KiB the stand-in's output pipe holds
+        // while this thread waits for the call to return.)
+        QString typed;
+        for (int i = 0; typed.size() < 40000; ++i)
+            typed += QStringLiteral("palavra%1 ").arg(i);
+        QApplication::clipboard()->setText(typed);
+        w->Text2->paste();
+        QTest::keyClick(w->Text2, Qt::Key_Return);
+        QVERIFY(m_session->standin().waitForSentLines(1));
+        QCOMPARE(m_session->standin().sentLines().at(0), typed);
+
+        // A megabyte in one text, with no space to break it at and a
+        // character outside the basic plane across every place the box might
+        // cut it, is shown whole with the next text after it; the caret, the
+        // positions and what is copied count only the text.
+        QString huge;
+        while (huge.size() < 1000000)
+            huge += QStringLiteral("x📻");
+        w->Echo_ChatTextReceived(huge);
+        w->Echo_ChatTextReceived(QStringLiteral("depois"));
+        const QString expected = huge + QStringLiteral("\r\ndepois\r\n");
+        QCOMPARE(w->Text1->textLength(), expected.size());
+        QCOMPARE(w->Text1->text(), expected);
+        QCOMPARE(w->Text1->selStart(), expected.size());
+        for (qsizetype position :
+             {qsizetype(999), qsizetype(1000), qsizetype(1001), qsizetype(500000), huge.size() + 2}) {
+            w->Text1->setSelStart(position);
+            QCOMPARE(w->Text1->selStart(), position);
+        }
+        w->Text1->selectAll();
+        w->Text1->copy();
+        QCOMPARE(QApplication::clipboard()->text(), expected);
+        QVERIFY2(m_session->reports.isEmpty(), qPrintable(m_session->reports.value(0).description));
+    }
+
+    void tabMovesOnFromTheTextBoxes()
+    {
+        velmora *w = openWindow();
+        QVERIFY(w);
+        w->Echo_ChatTextReceived(QStringLiteral("sem tabulação"));
+        w->Text1->setFocus();
+        QTest::keyClick(w->Text1, Qt::Key_Tab);
+        QVERIFY(w->Text2->hasFocus());
+        QTest::keyClick(w->Text2, Qt::Key_Tab);
+        QVERIFY(w->Command2->hasFocus());
+        QTest::keyClick(w->Command2, Qt::Key_Backtab, Qt::ShiftModifier);
+        QVERIFY(w->Text2->hasFocus());
+        QTest::keyClick(w->Text2, Qt::Key_Backtab, Qt::ShiftModifier);
+        QVERIFY(w->Text1->hasFocus());
+        QTest::keyClick(w->Text1, Qt::Key_Backtab, Qt::ShiftModifier);
+        QVERIFY(w->Command3->hasFocus());
+        QCOMPARE(w->Text1->text(), QStringLiteral("sem tabulação\r\n"));
+        QVERIFY(w->Text2->text().isEmpty());
     }
 
     void hostileTextsAreShownLiterally()

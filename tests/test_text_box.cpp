@@ -2,6 +2,8 @@
 // caret positions counted in that text.
 #include "forms/text_box.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QTest>
 
 class TestTextBox : public QObject
@@ -35,6 +37,42 @@ private slots:
         QCOMPARE(box.textLength(), expected.size());
         box.appendText(QStringLiteral("fim"));
         QCOMPARE(box.text(), expected + QStringLiteral("fim"));
+    }
+
+    void longLinesKeepTheirTextThroughEdits()
+    {
+        // Lines far longer than a paragraph of the box, arriving in pieces,
+        // set at once and edited by hand, read back exactly.
+        TextBox box;
+        const QString line(5 * TextBox::MaxParagraphLength, QLatin1Char('z'));
+        box.appendText(QStringLiteral("abc"));
+        box.appendText(line.left(2500));
+        box.appendText(line.mid(2500) + QStringLiteral("\r\nfim"));
+        QString expected = QStringLiteral("abc") + line + QStringLiteral("\r\nfim");
+        QCOMPARE(box.text(), expected);
+        QCOMPARE(box.textLength(), expected.size());
+
+        // A character typed just before or after a break for the eye (with no
+        // space to break at, one every MaxParagraphLength characters) lands in
+        // the text where the caret showed it.
+        for (qsizetype position : {qsizetype(999), qsizetype(1000), qsizetype(3001), qsizetype(2001)}) {
+            box.setSelStart(position);
+            QCOMPARE(box.selStart(), position);
+            box.insertPlainText(QStringLiteral("#"));
+            expected.insert(position, QLatin1Char('#'));
+            QCOMPARE(box.text(), expected);
+            QCOMPARE(box.textLength(), expected.size());
+        }
+        for (int i = 0; expected.size() < 9000; ++i)
+            expected += QStringLiteral(" %1 ").arg(i) + QString(i % 3 * 200, QLatin1Char('y'));
+        box.setText(expected);
+        QCOMPARE(box.text(), expected);
+        QCOMPARE(box.textLength(), expected.size());
+        box.selectAll();
+        box.copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), expected);
+        box.setText(QString());
+        QCOMPARE(box.textLength(), 0);
     }
 };
 

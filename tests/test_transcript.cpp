@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -147,6 +148,38 @@ private slots:
                                                          "ok \xC3\x28 \xFF fim"));
         load();
         QCOMPARE(window()->Text1->text(), QStringLiteral("ok \uFFFD( \uFFFD fim"));
+    }
+
+    void savesInPlaceWhereTheFolderTakesNoNewFile()
+    {
+        // An immutable folder takes no new file, even from root, while the
+        // transcript inside it may still be written.
+        writeFile(QStringLiteral("chat.txt"), QByteArray("antigo\r\n"));
+        const QString folder = m_dir->path();
+        if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), folder}) != 0)
+            QSKIP("this file system cannot make a folder immutable (chattr +i)");
+        struct Mutable {
+            QString folder;
+            ~Mutable() { QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), folder}); }
+        } restore{folder};
+        QVERIFY(!QFile(QStringLiteral("novo.txt")).open(QIODevice::WriteOnly));
+
+        window()->Echo_ChatTextReceived(QStringLiteral("gravado no lugar"));
+        save();
+        QCOMPARE(readFile(QStringLiteral("chat.txt")), QByteArray("gravado no lugar\r\n\r\n"));
+        QVERIFY(m_session->messages.isEmpty());
+
+        // Failing part way, the write in place puts the old transcript back.
+        window()->Echo_ChatTextReceived(QStringLiteral("mais uma linha que não cabe"));
+        TranscriptFile::setWriter([](QIODevice &device, const QByteArray &bytes) {
+            device.write(bytes.left(bytes.size() / 2));
+            return false;
+        });
+        save();
+        QCOMPARE(m_session->messages.size(), 1);
+        QVERIFY2(m_session->messages.at(0).contains(QStringLiteral("57")), qPrintable(m_session->messages.at(0)));
+        QCOMPARE(readFile(QStringLiteral("chat.txt")), QByteArray("gravado no lugar\r\n\r\n"));
+        QVERIFY(m_session->reports.isEmpty());
     }
 
     void failedSavesKeepTheBoxAndTheOldFile_data()

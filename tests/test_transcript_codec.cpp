@@ -22,6 +22,17 @@ private slots:
         QCOMPARE(text.at(0xE7), QChar(0x00E7));
         QCOMPARE(TranscriptFile::encode(text), all);
     }
+
+    void textsThatLookLikeTheUtf8MarkRoundTrip()
+    {
+        // In Windows-1252 "ï»¿" is the UTF-8 mark's bytes: written so, it would
+        // read back as UTF-8 and lose its first characters.
+        for (const QString &text : {QStringLiteral("ï»¿"), QStringLiteral("ï»¿ação"), QStringLiteral("ï»¿€")}) {
+            const QByteArray bytes = TranscriptFile::encode(text);
+            QCOMPARE(TranscriptFile::decode(bytes), text);
+        }
+        QCOMPARE(TranscriptFile::encode(QStringLiteral("ï»")), QByteArray("\xEF\xBB")); // not the mark: Windows-1252
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTranscriptCodec)

@@ -20,6 +20,9 @@
 #include <QMovie>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
+
+#include <limits>
 
 using FormStyle::bgr;
 using FormStyle::boldFont;
@@ -88,9 +91,12 @@ void velmora::buildControls()
     white.setColor(QPalette::Window, bgr(White));
     Picture1->setPalette(white);
 
+    // The picture box's children stand inside its border, which stays whole.
+    const QPoint inside(Picture1->frameWidth(), Picture1->frameWidth());
+
     AniGIF1 = new QLabel(Picture1);
     AniGIF1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    AniGIF1->setGeometry(twipsRect(120, 0, 615, 855));
+    AniGIF1->setGeometry(twipsRect(120, 0, 615, 855).translated(inside));
     m_antenna = new QMovie(QStringLiteral(":/velmora/antenna.gif"), QByteArray(), this);
     m_antenna->setCacheMode(QMovie::CacheAll); // decoded once, not at every loop
     // Opaque on the banner's white, so that a new frame repaints only itself.
@@ -99,8 +105,8 @@ void velmora::buildControls()
     AniGIF1->setMovie(m_antenna);
     m_antenna->start();
 
-    Label11 = FormStyle::label(Picture1, QStringLiteral("chat"), twipsRect(4680, 600, 1335, 255), Blue,
-                               boldFont(FormStyle::Serif, 12));
+    Label11 = FormStyle::label(Picture1, QStringLiteral("chat"), twipsRect(4680, 600, 1335, 255).translated(inside),
+                               Blue, boldFont(FormStyle::Serif, 12));
 
     Command3 = FormStyle::graphicalButton(this, QStringLiteral("Ajuda"), twipsRect(4080, 7080, 855, 375), 0x0080C0FF);
 
@@ -111,6 +117,8 @@ void velmora::buildControls()
     Frame2 = FormStyle::frame(this, QStringLiteral("Envia texto"), twipsRect(120, 5160, 6135, 1215));
     Text2 = new QLineEdit(Frame2);
     Text2->setGeometry(twipsRect(120, 240, 5895, 375));
+    // Whatever the operator types or pastes is sent whole.
+    Text2->setMaxLength(std::numeric_limits<int>::max());
     Command2 = FormStyle::graphicalButton(Frame2, QStringLiteral("Envia texto digitado"),
                                           twipsRect(480, 720, 2295, 375), 0x0080FF80);
     Command4 = FormStyle::graphicalButton(Frame2, QStringLiteral("Limpa texto digitado"),
@@ -119,7 +127,7 @@ void velmora::buildControls()
                                           0x0080FFFF);
 
     Image1 = new QLabel(Picture1);
-    Image1->setGeometry(twipsRect(600, 120, 4110, 765));
+    Image1->setGeometry(twipsRect(600, 120, 4110, 765).translated(inside));
     Image1->setPixmap(QPixmap(QStringLiteral(":/velmora/banner.bmp")));
 
     Label11->raise(); // the caption stands over the banner picture
@@ -157,8 +165,42 @@ void velmora::buildControls()
     Text2->installEventFilter(this);
 }
 
+void velmora::updateAnimation()
+{
+    // The antenna plays only while it can be seen: minimised, hidden or not
+    // on screen at all, the window costs no processor time.
+    const QWindow *window = windowHandle();
+    const bool seen = isVisible() && !isMinimized() && window && window->isExposed();
+    m_antenna->setPaused(!seen);
+}
+
+void velmora::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_watchingExposure && windowHandle()) {
+        windowHandle()->installEventFilter(this);
+        m_watchingExposure = true;
+    }
+    updateAnimation();
+}
+
+void velmora::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    updateAnimation();
+}
+
+void velmora::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        updateAnimation();
+}
+
 bool velmora::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == windowHandle() && event->type() == QEvent::Expose)
+        updateAnimation();
     if (watched == Text2 && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         int keyAscii = 0;
@@ -226,10 +268,11 @@ void velmora::Command5_Click()
 void velmora::Echo_ChatTextReceived(const QString &stexto)
 {
     Handler::unguarded([&] {
-        const qsizetype end = Text1->textLength();
+        // Screen readers announce what arrived, wherever the focus is, at the
+        // position their own count of the text gives it.
+        const int end = Text1->accessibleLength();
         Text1->appendText(stexto + QStringLiteral("\r\n"));
-        // Screen readers announce what arrived, wherever the focus is.
-        QAccessibleTextInsertEvent arrived(Text1, int(end), stexto);
+        QAccessibleTextInsertEvent arrived(Text1, end, stexto);
         QAccessible::updateAccessibility(&arrived);
     });
 }

@@ -73,10 +73,15 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void buildControls();
+    void updateAnimation();
     static bool ExisteArquivo(const QString &Arquivo);
 
     QMovie *m_antenna = nullptr;
+    bool m_watchingExposure = false;
 };

@@ -1,11 +1,22 @@
 #include "forms/graphical_button.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
 GraphicalButton::GraphicalButton(const QString &caption, const QColor &background, QWidget *parent)
     : QPushButton(caption, parent), m_background(background)
 {
+}
+
+void GraphicalButton::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && !event->isAutoRepeat()) {
+        click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }
 
 void GraphicalButton::paintEvent(QPaintEvent *)

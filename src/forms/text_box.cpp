@@ -1,24 +1,25 @@
 #include "forms/text_box.h"
 
+#include <QMimeData>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
-TextBox::TextBox(QWidget *parent) : QPlainTextEdit(parent)
+namespace {
+
+// Marks a paragraph that continues the line before it (a break for the eye only).
+constexpr int ContinuesLine = 0x5EC0;
+
+bool continuesLine(const QTextBlock &block)
 {
-    // The box holds a whole session's conversation: an undo history of every
-    // arrival would grow without bound.
-    setUndoRedoEnabled(false);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    connect(document(), &QTextDocument::contentsChange, this, [this] {
-        if (!m_appending)
-            m_textCurrent = false;
-    });
+    return block.userState() == ContinuesLine;
 }
 
-namespace {
+// The characters the document takes as a paragraph break.
+bool isBreak(char16_t c)
+{
+    return c == u'\r' || c == u'\n' || c == QChar::ParagraphSeparator || c == 0xFDD0 || c == 0xFDD1;
+}
 
 // True when the document keeps text exactly as it reads back: every line
 // break is CR LF. A lone CR or LF, or a character the document itself takes
@@ -28,16 +29,48 @@ bool keepsLineEnds(const QString &text)
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = text.at(i).unicode();
-        if (c == u'\r' && i + 1 < n && text.at(i + 1) == QLatin1Char('\n')) {
+        if (c == u'\r' && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
             ++i;
-        } else if (c == u'\r' || c == u'\n' || c == QChar::ParagraphSeparator || c == 0xFDD0 || c == 0xFDD1) {
+        else if (isBreak(c))
             return false;
-        }
     }
     return true;
 }
 
+// Where to break a line that has reached the limit at end: after the last
+// space among the last few characters, else at end; never inside a
+// surrogate pair.
+qsizetype breakBefore(const QString &text, qsizetype start, qsizetype end)
+{
+    for (qsizetype i = end; i > start && i > end - 80; --i) {
+        if (text.at(i - 1).isSpace())
+            return i;
+    }
+    if (end > start + 1 && text.at(end - 1).isHighSurrogate() && text.at(end).isLowSurrogate())
+        return end - 1;
+    return end;
+}
+
 } // namespace
+
+TextBox::TextBox(QWidget *parent) : QPlainTextEdit(parent)
+{
+    // The box holds a whole session's conversation: an undo history of every
+    // arrival would grow without bound.
+    setUndoRedoEnabled(false);
+    // Tab moves on to the next control, as in every other box of the windows;
+    // a tab character would otherwise land in the conversation and its file.
+    setTabChangesFocus(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    connect(document(), &QTextDocument::contentsChange, this, [this] {
+        if (!m_changing) {
+            m_textCurrent = false;
+            m_softBreaksCurrent = false;
+        }
+    });
+}
 
 QString TextBox::text() const
 {
@@ -50,56 +83,108 @@ QString TextBox::text() const
 
 QString TextBox::documentText() const
 {
-    // Taken from the document's raw text, where every line break is a
-    // paragraph separator: no-break spaces and every other character stay
-    // exactly as shown (plain-text export would turn some into spaces).
-    const QString raw = document()->toRawText();
-    QString result(textLength(), Qt::Uninitialized);
-    QChar *out = result.data();
-    for (const QChar c : raw) {
-        if (c == QChar::ParagraphSeparator) {
-            *out++ = QLatin1Char('\r');
-            *out++ = QLatin1Char('\n');
-        } else {
-            *out++ = c;
-        }
+    QString result;
+    result.reserve(textLength());
+    const QTextBlock first = document()->begin();
+    for (QTextBlock block = first; block.isValid(); block = block.next()) {
+        if (block != first && !continuesLine(block))
+            result += QLatin1String("\r\n");
+        // The paragraph's raw text: no-break spaces and every other character
+        // stay exactly as shown.
+        result += block.text();
     }
-    result.truncate(out - result.constData());
     return result;
 }
 
 void TextBox::setText(const QString &text)
 {
-    setPlainText(text);
+    m_changing = true;
+    QTextCursor all(document());
+    all.beginEditBlock();
+    all.select(QTextCursor::Document);
+    all.removeSelectedText();
+    all.block().setUserState(-1);
+    m_text.clear();
+    m_textCurrent = true;
+    m_softBreaks = 0;
+    m_softBreaksCurrent = true;
+    insertAtEnd(text);
+    all.endEditBlock();
+    m_changing = false;
 }
 
 void TextBox::appendText(const QString &text)
 {
+    m_changing = true;
+    insertAtEnd(text);
+    m_changing = false;
+}
+
+void TextBox::insertAtEnd(const QString &text)
+{
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
-    // The kept text is brought up to date first: whoever hears of the change
-    // may read it back at once.
+    // The kept text and the count of breaks are brought up to date before the
+    // change is told: whoever hears of it may read them back at once.
     if (m_textCurrent && keepsLineEnds(text))
         m_text += text;
     else
         m_textCurrent = false;
-    m_appending = true;
-    cursor.insertText(text);
-    m_appending = false;
+    if (!m_softBreaksCurrent)
+        softBreaks();
+
+    cursor.beginEditBlock();
+    qsizetype lineLength = cursor.block().length() - 1;
+    qsizetype start = 0;
+    for (qsizetype i = 0, n = text.size(); i < n; ++i) {
+        if (isBreak(text.at(i).unicode())) {
+            lineLength = 0;
+        } else if (++lineLength > MaxParagraphLength) {
+            const qsizetype end = breakBefore(text, start, i);
+            cursor.insertText(text.mid(start, end - start));
+            cursor.insertBlock();
+            cursor.block().setUserState(ContinuesLine);
+            ++m_softBreaks;
+            start = end;
+            lineLength = i - end + 1;
+        }
+    }
+    cursor.insertText(start == 0 ? text : text.mid(start));
+    cursor.endEditBlock();
+}
+
+qsizetype TextBox::softBreaks() const
+{
+    if (!m_softBreaksCurrent) {
+        m_softBreaks = 0;
+        for (QTextBlock block = document()->begin().next(); block.isValid(); block = block.next())
+            m_softBreaks += continuesLine(block);
+        m_softBreaksCurrent = true;
+    }
+    return m_softBreaks;
 }
 
 qsizetype TextBox::textLength() const
 {
-    const int blocks = document()->blockCount();
-    // characterCount() counts each block separator once and the final one too.
-    return qsizetype(document()->characterCount() - 1) + (blocks - 1);
+    // A line break is one character in the document and two (CR LF) in the
+    // text; a break for the eye is one in the document and none in the text.
+    const qsizetype breaks = document()->blockCount() - 1;
+    return qsizetype(accessibleLength()) + breaks - 2 * softBreaks();
+}
+
+qsizetype TextBox::textPosition(int documentPosition) const
+{
+    const QTextBlock at = document()->findBlock(documentPosition);
+    qsizetype soft = 0;
+    for (QTextBlock block = document()->begin().next(); block.isValid() && block.position() <= at.position();
+         block = block.next())
+        soft += continuesLine(block);
+    return qsizetype(documentPosition) + at.blockNumber() - 2 * soft;
 }
 
 qsizetype TextBox::selStart() const
 {
-    const QTextCursor cursor = textCursor();
-    const int position = cursor.selectionStart();
-    return qsizetype(position) + document()->findBlock(position).blockNumber();
+    return textPosition(textCursor().selectionStart());
 }
 
 void TextBox::setSelStart(qsizetype position)
@@ -108,22 +193,35 @@ void TextBox::setSelStart(qsizetype position)
     if (position >= textLength()) {
         cursor.movePosition(QTextCursor::End);
     } else if (position > 0) {
-        // The block holding position: the last one whose start, counted with
-        // CR LF, is at or before it.
-        int low = 0;
-        int high = document()->blockCount() - 1;
-        while (low < high) {
-            const int middle = (low + high + 1) / 2;
-            const qsizetype start = document()->findBlockByNumber(middle).position() + qsizetype(middle);
-            if (start <= position)
-                low = middle;
-            else
-                high = middle - 1;
+        // The paragraph holding position: the last one whose start, counted
+        // in the text, is at or before it.
+        const QTextBlock first = document()->begin();
+        QTextBlock holding = first;
+        qsizetype holdingStart = 0;
+        qsizetype start = 0;
+        for (QTextBlock block = first; block.isValid(); block = block.next()) {
+            if (block != first)
+                start += continuesLine(block) ? 0 : 2;
+            if (start > position)
+                break;
+            holding = block;
+            holdingStart = start;
+            start += block.length() - 1;
         }
-        const QTextBlock block = document()->findBlockByNumber(low);
-        const qsizetype offset = std::min<qsizetype>(position - (block.position() + low), block.length() - 1);
-        cursor.setPosition(block.position() + int(offset));
+        const qsizetype offset = std::min<qsizetype>(position - holdingStart, holding.length() - 1);
+        cursor.setPosition(holding.position() + int(offset));
     }
     setTextCursor(cursor);
     ensureCursorVisible();
+}
+
+QMimeData *TextBox::createMimeDataFromSelection() const
+{
+    // What is copied is the text itself, without the breaks for the eye.
+    const QTextCursor cursor = textCursor();
+    const qsizetype from = textPosition(cursor.selectionStart());
+    const qsizetype to = textPosition(cursor.selectionEnd());
+    auto *data = new QMimeData;
+    data->setText(text().mid(from, to - from));
+    return data;
 }

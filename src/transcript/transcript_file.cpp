@@ -74,6 +74,12 @@ bool writeAll(QIODevice &device, const QByteArray &bytes)
     return device.write(bytes) == bytes.size();
 }
 
+// Writes bytes over the file's content, from its start.
+bool overwrite(QFile &file, const QByteArray &bytes, const TranscriptFile::Writer &writer)
+{
+    return file.seek(0) && writer(file, bytes) && file.resize(bytes.size()) && file.flush();
+}
+
 TranscriptFile::Writer &currentWriter()
 {
     static TranscriptFile::Writer writer = writeAll;
@@ -106,14 +112,18 @@ QByteArray TranscriptFile::encode(const QString &text)
         out[i] = char(c);
         special |= unsigned(c >> 8) | unsigned((c & 0xFFE0) == 0x80);
     }
-    if (special == 0)
-        return bytes;
-    for (qsizetype i = 0; i < n; ++i) {
-        const int byte = cp1252Byte(in[i]);
-        if (byte < 0)
-            return utf8Bom + text.toUtf8();
-        out[i] = char(byte);
+    if (special != 0) {
+        for (qsizetype i = 0; i < n; ++i) {
+            const int byte = cp1252Byte(in[i]);
+            if (byte < 0)
+                return utf8Bom + text.toUtf8();
+            out[i] = char(byte);
+        }
     }
+    // Bytes that begin like the UTF-8 mark ("ï»¿" in Windows-1252) would read
+    // back as UTF-8: such a text is written as UTF-8, mark and all.
+    if (bytes.startsWith(utf8Bom))
+        return utf8Bom + text.toUtf8();
     return bytes;
 }
 
@@ -131,14 +141,46 @@ QString TranscriptFile::decode(const QByteArray &bytes)
     return text;
 }
 
+// Where the folder takes no new file, the transcript is written over in place.
+// Its old content is held meanwhile and written back if the write fails part
+// way, so that the old transcript is lost only if even that fails.
+void TranscriptFile::saveInPlace(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    // Unbuffered: nothing of a failed write may reach the file after the old content is back.
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        failSave(path, file, false);
+    const QByteArray old = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        failSave(path, file, true);
+    if (overwrite(file, bytes, currentWriter()))
+        return;
+    QFile again(path);
+    const bool restored = again.open(QIODevice::ReadWrite) && overwrite(again, old, writeAll);
+    if (!restored) {
+        throw AppError(ErrorNumber::DeviceIo,
+                       QStringLiteral("Erro de E/S ao gravar \"%1\"; a conversa não foi gravada e o arquivo anterior "
+                                      "não pôde ser recuperado; a conversa continua na janela (%2).")
+                           .arg(path, file.errorString()));
+    }
+    failSave(path, file, true);
+}
+
 void TranscriptFile::save(const QString &path, const QString &text)
 {
     // The closing CR LF is the same two bytes in Windows-1252 and in UTF-8.
     QByteArray bytes = encode(text);
     bytes += "\r\n";
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly)) {
+        // No new file may be made beside it, but the transcript itself may be written.
+        const QFileInfo info(path);
+        if (info.isFile() && info.isWritable()) {
+            saveInPlace(path, bytes);
+            return;
+        }
         failSave(path, file, false);
+    }
     if (!currentWriter()(file, bytes)) {
         file.cancelWriting();
         failSave(path, file, true);

@@ -27,7 +27,9 @@ public:
     static QString decode(const QByteArray &bytes);
 
     // Writes text and CR LF to path, replacing the old file only once the new
-    // one is completely written. Throws AppError, leaving the old file as it was.
+    // one is completely written (in place, keeping the old content until the
+    // write succeeded, where the folder takes no new file). Throws AppError,
+    // leaving the old file as it was.
     static void save(const QString &path, const QString &text);
 
     // The file's text, or nothing when it cannot be read.
@@ -38,4 +40,7 @@ public:
     // file, or a FIFO, socket or device, so that reading can never block on one.
     // The name is taken as it is, never as a pattern.
     static bool exists(const QString &path);
+
+private:
+    static void saveInPlace(const QString &path, const QByteArray &bytes);
 };

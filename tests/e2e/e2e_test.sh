@@ -32,6 +32,14 @@ pixel() {
         tail -n 1 | grep -o '#[0-9A-F]\{6\}' | head -n 1
 }
 pixel_is() { [ "$(pixel "$1" "$2" "$3")" = "$4" ]; }
+# title_is WINDOW TEXT: what the title bar shows (the name Qt gives the window manager).
+title_is() {
+    local title
+    title="$(xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p')"
+    [ "$title" = "$2" ] && return 0
+    echo "title: '$title', expected '$2'"
+    return 1
+}
 
 sent_lines() { [ "$(wc -l <"$work/sent.txt")" -ge "$1" ]; }
 sent_line() { sed -n "${1}p" "$work/sent.txt"; }
@@ -74,7 +82,9 @@ check "the chat window appears" wait_for 10 has_window "Chat por ORBEL"
 W="$(window_named "Chat por ORBEL")"
 sleep 0.5 # the first paint
 
+check "the title bar shows the caption alone" title_is "$W" "Chat por ORBEL"
 check "the lamp is green at its place" pixel_is "$W" "$LAMP_X" "$LAMP_Y" "$GREEN"
+check "the banner's frame is whole above the antenna" pixel_is "$W" $(((120 + 120 + 300) / 15)) $((120 / 15)) "#000000"
 check "the banner is white at its place" pixel_is "$W" $((6100 / 15)) $((300 / 15)) "#FFFFFF"
 check "Gravar CHAT is green at its place" pixel_is "$W" $((120 / 15 + 6)) $((6480 / 15 + 16)) "#00FF00"
 check "Ler CHAT gravado is cyan at its place" pixel_is "$W" $((120 / 15 + 6)) $((7080 / 15 + 16)) "#00FFFF"
@@ -128,11 +138,13 @@ check "Ler CHAT gravado restores the saved conversation" wait_for 5 saved_as "$w
 # Help and About, with chat arriving behind them.
 click "$W" "${COMMAND3[@]}"
 check "Ajuda opens its window" wait_for 5 has_window Ajuda
+check "its title bar shows the caption alone" title_is "$(window_named Ajuda)" Ajuda
 feed "PY9CCC: durante a ajuda"
 click "$(window_named Ajuda)" 4440 3600 1335 615
 check "Retornar closes Ajuda" wait_for 5 no_window Ajuda
 click "$W" "${SOBRE[@]}"
 check "Sobre opens its window" wait_for 5 has_window Sobre
+check "its title bar shows the caption alone" title_is "$(window_named Sobre)" Sobre
 feed "PY9DDD: durante o sobre"
 click "$(window_named Sobre)" 3000 4320 1455 495
 check "Retornar closes Sobre" wait_for 5 no_window Sobre
