@@ -4,13 +4,12 @@
 #include "chat_window/velmora.h"
 #include "conference_link/conference_bus.h"
 #include "forms/text_box.h"
+#include "standin_launcher.h"
 
 #include <QApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QThread>
 
 #include <cstdio>
 
@@ -42,17 +41,6 @@ QByteArray lines()
     for (int i = 0; i < burst; ++i)
         bytes += "PY9AAA: mensagem " + QByteArray::number(i) + " da rajada\n";
     return bytes;
-}
-
-bool startStandin(QProcess &standin)
-{
-    standin.start(QStringLiteral(VELMORA_STANDIN_PATH), {});
-    for (int i = 0; i < 200; ++i) {
-        if (QDBusConnection::sessionBus().interface()->isServiceRegistered(QString::fromLatin1(ConferenceBus::Service)))
-            return true;
-        QThread::msleep(25);
-    }
-    return false;
 }
 
 // Milliseconds until done() after writing the burst to the stand-in.

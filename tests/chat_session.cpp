@@ -1,6 +1,6 @@
 #include "chat_session.h"
 
-#include "forms/message_box.h"
+#include "forms/msg_box.h"
 #include "runtime/handler.h"
 
 #include <QTest>
@@ -10,7 +10,7 @@ ChatSession::ChatSession()
     Handler::setReporter([this](ErrorNumber number, const QString &description) {
         reports.append({toInt(number), description});
     });
-    MessageBox::setPresenter([this](const QString &text, QMessageBox::Icon) { messages.append(text); });
+    MsgBox::setPresenter([this](const QString &text, QMessageBox::Icon) { messages.append(text); });
 }
 
 ChatSession::~ChatSession()
@@ -18,7 +18,7 @@ ChatSession::~ChatSession()
     m_window.reset();
     m_standin.reset();
     Handler::restoreDefaultReporter();
-    MessageBox::restoreDefaultPresenter();
+    MsgBox::restoreDefaultPresenter();
 }
 
 bool ChatSession::open(const QStringList &standinArguments)

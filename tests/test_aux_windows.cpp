@@ -147,7 +147,7 @@ private slots:
                 QTest::mouseClick(about.Command1, Qt::LeftButton);
                 about.Command1->setFocus();
                 QTest::keyClick(about.Command1, Qt::Key_Enter); // Enter presses the focused button
-                QVERIFY(about.isLoaded()); // stays open and modal
+                QVERIFY(about.isLoaded());                      // stays open and modal
                 QVERIFY(about.isModal());
             });
         QCOMPARE(opened.size(), 2);

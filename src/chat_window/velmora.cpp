@@ -5,7 +5,7 @@
 #include "conference_link/conference_link.h"
 #include "forms/form_style.h"
 #include "forms/lamp_shape.h"
-#include "forms/message_box.h"
+#include "forms/msg_box.h"
 #include "forms/text_box.h"
 #include "runtime/app_error.h"
 #include "runtime/handler.h"
@@ -295,7 +295,7 @@ void velmora::gravar_Click()
         try {
             TranscriptFile::save(QString::fromLatin1(TranscriptFile::Name), Text1->text());
         } catch (const AppError &e) {
-            MessageBox::show(Handler::reportText(e.number(), e.description()), QMessageBox::Warning);
+            MsgBox::show(Handler::reportText(e.number(), e.description()), QMessageBox::Warning);
         }
     });
 }
@@ -307,7 +307,7 @@ void velmora::ler_Click()
         [&] { exists = ExisteArquivo(QString::fromLatin1(TranscriptFile::Name)); },
         [&] {
             if (!exists) {
-                MessageBox::show(QStringLiteral("Grave o 'chat' primeiro!"));
+                MsgBox::show(QStringLiteral("Grave o 'chat' primeiro!"));
                 return;
             }
             // A file that cannot be read leaves the box as it was.

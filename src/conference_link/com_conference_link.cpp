@@ -16,7 +16,7 @@ ComConferenceLink::ComConferenceLink()
 {
     try {
         m_client = std::make_unique<ComAutomationClient>(
-            [this](const std::wstring &stexto) { emit ChatTextReceived(QString::fromStdWString(stexto)); });
+            [this](const std::wstring &stexto) { received(QString::fromStdWString(stexto)); });
     } catch (const ComError &error) {
         throw toAppError(error);
     }

@@ -6,6 +6,35 @@
 #include "conference_link/dbus_conference_link.h"
 #endif
 
+namespace {
+// How long texts are handed on in one go before the window's other events get their turn.
+constexpr qint64 SliceNs = 8'000'000;
+} // namespace
+
+ConferenceLink::ConferenceLink()
+{
+    m_handOn.setSingleShot(true);
+    m_handOn.setInterval(0);
+    connect(&m_handOn, &QTimer::timeout, this, &ConferenceLink::handOn);
+}
+
+void ConferenceLink::received(const QString &stexto)
+{
+    m_arrived.enqueue(stexto);
+    if (!m_handOn.isActive())
+        m_handOn.start();
+}
+
+void ConferenceLink::handOn()
+{
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_arrived.isEmpty() && slice.nsecsElapsed() < SliceNs)
+        emit ChatTextReceived(m_arrived.dequeue());
+    if (!m_arrived.isEmpty())
+        m_handOn.start();
+}
+
 std::unique_ptr<ConferenceLink> ConferenceLink::create()
 {
 #ifdef Q_OS_WIN

@@ -1,12 +1,19 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QQueue>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
 // The conference application as the chat window sees it. Every operation
-// either succeeds or throws AppError; the event arrives on the window thread.
+// either succeeds or throws AppError. Received texts are handed on queued,
+// on the window thread and in order, each after the call that brought it has
+// returned, and a few milliseconds' worth at a time: a burst of thousands
+// never holds the window for long, and the window's timer and input run
+// between them.
 class ConferenceLink : public QObject
 {
     Q_OBJECT
@@ -26,5 +33,13 @@ signals:
     void ChatTextReceived(const QString &stexto);
 
 protected:
-    ConferenceLink() = default;
+    ConferenceLink();
+    // A text has arrived from the conference.
+    void received(const QString &stexto);
+
+private:
+    void handOn();
+
+    QQueue<QString> m_arrived;
+    QTimer m_handOn;
 };

@@ -55,7 +55,7 @@ DbusConferenceLink::DbusConferenceLink(const QDBusConnection &bus) : m_bus(bus)
 
 void DbusConferenceLink::onChatTextReceived(const QString &stexto)
 {
-    emit ChatTextReceived(stexto);
+    received(stexto);
 }
 
 QDBusMessage DbusConferenceLink::call(QDBusMessage message)

@@ -1,6 +1,6 @@
 #include "runtime/handler.h"
 
-#include "forms/message_box.h"
+#include "forms/msg_box.h"
 #include "runtime/app_error.h"
 
 #include <cstdio>
@@ -12,7 +12,7 @@ namespace {
 
 void reportAndEnd(ErrorNumber number, const QString &description)
 {
-    MessageBox::show(reportText(number, description), QMessageBox::Critical);
+    MsgBox::show(reportText(number, description), QMessageBox::Critical);
     std::fflush(nullptr);
     std::_Exit(1);
 }

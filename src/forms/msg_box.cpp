@@ -1,10 +1,10 @@
-#include "forms/message_box.h"
+#include "forms/msg_box.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QShortcut>
 
-namespace MessageBox {
+namespace MsgBox {
 namespace {
 
 void present(const QString &text, QMessageBox::Icon icon)
@@ -41,4 +41,4 @@ void restoreDefaultPresenter()
     currentPresenter() = present;
 }
 
-} // namespace MessageBox
+} // namespace MsgBox

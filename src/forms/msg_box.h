@@ -6,7 +6,9 @@
 #include <functional>
 
 // Message boxes with one OK button and the application's title, "Velmora".
-namespace MessageBox {
+// (Named after the classic call, not after Win32's MessageBox macro, which
+// would rename it wherever <windows.h> is seen.)
+namespace MsgBox {
 
 using Presenter = std::function<void(const QString &text, QMessageBox::Icon icon)>;
 
@@ -17,4 +19,4 @@ void show(const QString &text, QMessageBox::Icon icon = QMessageBox::NoIcon);
 void setPresenter(Presenter presenter);
 void restoreDefaultPresenter();
 
-} // namespace MessageBox
+} // namespace MsgBox
