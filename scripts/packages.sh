@@ -32,6 +32,10 @@ TEST_PACKAGES=(qt6-base-private-dev desktop-file-utils appstream file dpkg-dev)
 # What testing the Windows link under Wine needs (wine32 from the i386 architecture).
 WINE_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine64-tools wine32:i386)
 
+# What cross-building the Windows program and its installer needs (the Qt kit itself: scripts/windows-qt-kit).
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+                  qt6-base-dev qt6-base-dev-tools ninja-build zstd nsis zip)
+
 # ensure_i386: lets apt install i386 packages.
 ensure_i386() {
     if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -66,10 +66,12 @@ start_x_server() {
     # Portuguese letters on keys of their own, so that xdotool types them
     # without remapping a key at the moment of typing, a remapping the
     # program may not have seen yet when the key arrives.
-    xmodmap -e "keycode 248 = ecircumflex Ecircumflex" -e "keycode 249 = atilde Atilde" \
-        -e "keycode 250 = eacute Eacute" -e "keycode 251 = ocircumflex Ocircumflex" \
-        -e "keycode 252 = ccedilla Ccedilla" -e "keycode 253 = aacute Aacute" \
-        -e "keycode 254 = otilde Otilde" -e "keycode 255 = acircumflex Acircumflex"
+    # Keycodes the virtual server leaves unused and that Wine maps too (it
+    # ignores the ones above 247).
+    xmodmap -e "keycode 93 = ecircumflex Ecircumflex" -e "keycode 97 = atilde Atilde" \
+        -e "keycode 103 = eacute Eacute" -e "keycode 120 = ocircumflex Ocircumflex" \
+        -e "keycode 132 = ccedilla Ccedilla" -e "keycode 149 = aacute Aacute" \
+        -e "keycode 154 = otilde Otilde" -e "keycode 168 = acircumflex Acircumflex"
 }
 
 conference_owned() {

@@ -1,0 +1,48 @@
+# The deployed Windows folder: velmora.exe, the Qt and MinGW run-time DLLs it
+# needs, and the Qt plugins it loads at run time (the "windows" platform, the
+# native style, GIF for the animations). Which DLLs are needed is read from
+# the import tables of the program and the plugins, not listed by hand; the
+# DLLs Windows itself provides are the ones found in none of the folders below.
+
+set(velmora_plugins Qt6::QWindowsIntegrationPlugin Qt6::QWindowsVistaStylePlugin Qt6::QGifPlugin)
+install(TARGETS velmora RUNTIME DESTINATION .)
+
+set(velmora_dll_dirs)
+foreach(plugin IN LISTS velmora_plugins)
+  get_target_property(location ${plugin} IMPORTED_LOCATION_RELEASE)
+  get_target_property(type ${plugin} QT_PLUGIN_TYPE)
+  install(FILES ${location} DESTINATION ${type})
+  list(APPEND velmora_plugin_files ${location})
+endforeach()
+get_target_property(qt_core_dll Qt6::Core IMPORTED_LOCATION_RELEASE)
+get_filename_component(qt_bin ${qt_core_dll} DIRECTORY)
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-libgcc-file-name OUTPUT_VARIABLE libgcc OUTPUT_STRIP_TRAILING_WHITESPACE)
+get_filename_component(gcc_dir ${libgcc} DIRECTORY)
+list(APPEND velmora_dll_dirs ${qt_bin} ${gcc_dir} /usr/${MINGW_TRIPLE}/lib)
+
+# Windows finds DLLs whatever the case of their names, and import tables name
+# them in any case; the search below is made case-blind through a folder of
+# lower-case links to every DLL there is.
+install(CODE "
+  set(links \"\${CMAKE_CURRENT_BINARY_DIR}/dll-names\")
+  file(REMOVE_RECURSE \"\${links}\")
+  file(MAKE_DIRECTORY \"\${links}\")
+  foreach(dir ${velmora_dll_dirs})
+    file(GLOB dlls \"\${dir}/*.dll\")
+    foreach(dll IN LISTS dlls)
+      get_filename_component(name \"\${dll}\" NAME)
+      string(TOLOWER \"\${name}\" lower)
+      file(CREATE_LINK \"\${dll}\" \"\${links}/\${lower}\" SYMBOLIC)
+    endforeach()
+  endforeach()
+  file(GET_RUNTIME_DEPENDENCIES
+    EXECUTABLES \"$<TARGET_FILE:velmora>\"
+    LIBRARIES ${velmora_plugin_files}
+    DIRECTORIES \"\${links}\"
+    RESOLVED_DEPENDENCIES_VAR found
+    UNRESOLVED_DEPENDENCIES_VAR from_windows)
+  foreach(dll IN LISTS found)
+    file(REAL_PATH \"\${dll}\" real)
+    file(INSTALL \"\${real}\" DESTINATION \"\${CMAKE_INSTALL_PREFIX}\")
+  endforeach()
+")

@@ -1,0 +1,25 @@
+# The Windows packages: a ZIP of the deployed folder, and an installer (NSIS)
+# that puts it in Program Files with a Start-menu shortcut "Velmora" and an
+# uninstaller registered with Windows. The shortcut starts the program in the
+# user's Documents folder, where "chat.txt" is kept; uninstalling removes the
+# program's files only, never a transcript.
+set(CPACK_GENERATOR ZIP NSIS)
+set(CPACK_PACKAGE_NAME Velmora)
+set(CPACK_PACKAGE_VENDOR ORBEL)
+set(CPACK_PACKAGE_FILE_NAME velmora-${PROJECT_VERSION}-win64)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Velmora, chat da conferência")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY Velmora)
+set(CPACK_NSIS_DISPLAY_NAME Velmora)
+set(CPACK_NSIS_PACKAGE_NAME Velmora)
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Velmora)
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/src/resources/velmora.ico)
+set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/src/resources/velmora.ico)
+set(CPACK_NSIS_INSTALLED_ICON_NAME velmora.exe)
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+set(CPACK_NSIS_CREATE_ICONS_EXTRA
+    "SetOutPath '$DOCUMENTS'
+  CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\Velmora.lnk' '$INSTDIR\\velmora.exe'
+  SetOutPath '$INSTDIR'")
+set(CPACK_NSIS_DELETE_ICONS_EXTRA "Delete '$SMPROGRAMS\\$MUI_TEMP\\Velmora.lnk'")
+include(CPack)

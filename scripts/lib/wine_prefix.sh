@@ -1,0 +1,39 @@
+# Shared by the scripts that run Windows programs under Wine: a throwaway
+# 64-bit prefix of this script's own, bounded Wine calls, and the end of it.
+# The sourcing script has the array pids (processes to end on exit) and
+# calls stop_wine_prefix when it ends.
+
+# start_wine_prefix: a fresh prefix in a temporary folder, booted, with a
+# real font for the Windows UI font names (without one Qt paints no text in
+# its line edits here).
+start_wine_prefix() {
+    WINEPREFIX="$(mktemp -d /tmp/velmora-wine.XXXXXX)"
+    export WINEPREFIX WINEDEBUG=-all WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
+    # Wine never gets to open anything on this machine: no browser, no file manager.
+    export WINEDLLOVERRIDES="winemenubuilder.exe=d;winebrowser.exe=d"
+    wine64 wineboot -i >/dev/null 2>&1 || true
+    wine_settle # before anything else, or out-of-process creation spins
+    for font in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2"; do
+        wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d "Liberation Sans" /f >/dev/null 2>&1
+    done
+    wine_settle
+}
+
+# Every Wine call is bounded.
+wine64() { timeout 180 /usr/lib/wine/wine64 "$@"; }
+wine_settle() { timeout 60 wineserver -w || true; }
+wine_stop_processes() { timeout 30 wineserver -k 2>/dev/null || true; }
+
+# stop_wine_prefix: ends every Wine process of the prefix and removes it;
+# refuses to remove anything that is not a prefix this script made.
+stop_wine_prefix() {
+    [ -n "${WINEPREFIX:-}" ] || return 0
+    wine_stop_processes
+    case "$WINEPREFIX" in
+        /tmp/velmora-wine.*) rm -rf "$WINEPREFIX" ;;
+        *) echo "not removing $WINEPREFIX: not a throwaway prefix" >&2 ;;
+    esac
+}
+
+# windows_path LINUX_PATH: the path as the Windows program sees it.
+windows_path() { timeout 30 winepath -w "$1" 2>/dev/null; }

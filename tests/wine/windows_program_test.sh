@@ -1,0 +1,204 @@
+#!/usr/bin/env bash
+# velmora.exe used under Wine as an operator on Windows would use it: a
+# virtual X server, a throwaway Wine prefix, our test automation server
+# registered as an out-of-process EXE (as the conference application is),
+# the program run from its ZIP and from its installer, real keys and clicks.
+#   windows_program_test.sh WINDOWS_BUILD OUT
+# WINDOWS_BUILD holds velmora-*-win64.zip and velmora-*-win64.exe (cpack);
+# the test server is built into OUT, and a screenshot left there.
+set -uo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+windows_build="$(readlink -f "$1")"
+out="$(mkdir -p "$2" && readlink -f "$2")"
+work="$(mktemp -d /tmp/velmora-windows.XXXXXX)"
+pids=()
+
+cmake -S "$here" -B "$out" -DCMAKE_TOOLCHAIN_FILE="$here/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+    cmake --build "$out" -j"$(nproc)" >/dev/null || { echo "the test server did not build"; exit 1; }
+
+source "$root/scripts/lib/x_session.sh"
+source "$root/scripts/lib/wine_prefix.sh"
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    stop_wine_prefix
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+start_x_server
+start_wine_prefix
+
+zip="$(ls "$windows_build"/velmora-*-win64.zip | head -n 1)"
+installer="$(ls "$windows_build"/velmora-*-win64.exe | head -n 1)"
+server="$out/conference_test_server.exe"
+
+# conference COMMAND...: steers the test server (fire TEXT, audio N, last-sent).
+conference() { wine64 "$out/conference_control.exe" "$@" 2>/dev/null | tr -d '\r'; }
+last_sent_is() {
+    [ "$(conference last-sent)" = "$1" ] && return 0
+    echo "the server last received '$(conference last-sent)', expected '$1'"
+    return 1
+}
+server_pid() { pgrep -f 'conference_test_server\.exe' | head -n 1; }
+
+# start_program FOLDER EXE: velmora.exe started in FOLDER, its current folder.
+start_program() {
+    (cd "$1" && exec /usr/lib/wine/wine64 "$2") >/dev/null 2>&1 &
+    velmora_pid=$!
+    pids+=("$velmora_pid")
+}
+pixel() { # pixel WINDOW X Y: the colour at a point of the window's client area
+    origin_of "$1"
+    import -window root -crop "1x1+$((ox + $2))+$((oy + $3))" -depth 8 txt:- 2>/dev/null |
+        tail -n 1 | grep -o '#[0-9A-F]\{6\}' | head -n 1
+}
+pixel_is() { [ "$(pixel "$1" "$2" "$3")" = "$4" ]; }
+title_is() {
+    local title
+    title="$(xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p')"
+    [ "$title" = "$2" ] && return 0
+    echo "title: '$title', expected '$2'"
+    return 1
+}
+size_is() {
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    [ "${WIDTH}x${HEIGHT}" = "$2" ] && return 0
+    echo "client size ${WIDTH}x${HEIGHT}, expected $2"
+    return 1
+}
+press_ok() { xdotool windowfocus --sync "$(window_named Velmora)" key Return 2>/dev/null; }
+
+# The controls, in twips from the chat window's corner.
+TEXT2=(240 5400 5895 375)
+COMMAND1=(5040 6480 1215 975)
+COMMAND2=(600 5880 2295 375)
+GRAVAR=(120 6480 1815 495)
+LER=(120 7080 1815 495)
+COMMAND5=(3120 6480 1815 495)
+COMMAND3=(4080 7080 855 375)
+SOBRE=(3120 7080 855 375)
+LAMP_X=$(((2280 + 495 / 2) / 15))
+LAMP_Y=$(((6600 + 375 / 2) / 15))
+
+# --- with nothing registered --------------------------------------------------------
+program="$WINEPREFIX/drive_c/Velmora"
+mkdir -p "$program"
+unzip -q -j "$zip" -d "$program" && (cd "$program" && mkdir -p platforms imageformats styles &&
+    mv qwindows.dll platforms/ && mv qgif.dll imageformats/ && mv qwindowsvistastyle.dll styles/)
+check "the ZIP holds velmora.exe with its Qt DLLs" test -f "$program/velmora.exe" -a -f "$program/Qt6Widgets.dll"
+start_program "$program" velmora.exe
+check "with nothing registered the error report appears" wait_for 60 has_window Velmora
+check "and no chat window" no_window "Chat por ORBEL"
+press_ok
+check "pressing OK ends the program" ended "$velmora_pid"
+check "with a non-zero status" test "${status:-0}" -ne 0
+
+# --- the conversation ---------------------------------------------------------------------
+wine64 "$server" /RegServer
+start_program "$program" velmora.exe
+check "the chat window appears" wait_for 60 has_window "Chat por ORBEL"
+W="$(window_named "Chat por ORBEL")"
+sleep 1 # the first paint
+check "titled exactly" title_is "$W" "Chat por ORBEL"
+check "with its client size" size_is "$W" 426x513
+check "the lamp is green" pixel_is "$W" "$LAMP_X" "$LAMP_Y" "#00FF00"
+
+click "$W" "${TEXT2[@]}"
+xdotool type --delay 40 "ação, pé, côr"
+xdotool key Return
+check "typed text and Enter reach the server exactly" wait_for 10 last_sent_is "ação, pé, côr"
+xdotool type --delay 40 "pelo botão"
+click "$W" "${COMMAND2[@]}"
+check "the send button too" wait_for 10 last_sent_is "pelo botão"
+conference fire "PY9AAA: olá"
+conference fire "PU9BBB: ação — 5€"
+
+# The server echoes each sent text during the call and again from its own
+# loop; what it raises arrives after, in order, each with CR LF.
+printf 'echo: ação, pé, côr\r\nlater: ação, pé, côr\r\necho: pelo botão\r\nlater: pelo botão\r\nPY9AAA: olá\r\nPU9BBB: ação — 5€\r\n\r\n' |
+    iconv -f UTF-8 -t CP1252 >"$work/expected1"
+saved_as() { click "$W" "${GRAVAR[@]}"; sleep 0.3; cmp -s "$program/chat.txt" "$1"; }
+check "Gravar CHAT writes the conversation to chat.txt in Windows-1252" wait_for 15 saved_as "$work/expected1"
+
+conference audio -1
+start=$(now_ms)
+check "the lamp turns red" wait_for 5 pixel_is "$W" "$LAMP_X" "$LAMP_Y" "#FF0000"
+lit=$(($(now_ms) - start))
+echo "lamp red after ${lit} ms"
+check "within about a second" test "$lit" -le 2000
+mkdir -p "$root/docs"
+import -window "$W" "$out/velmora-wine.png"
+conference audio 0
+check "and green again" wait_for 5 pixel_is "$W" "$LAMP_X" "$LAMP_Y" "#00FF00"
+
+mv "$program/chat.txt" "$work/saved.txt"
+click "$W" "${LER[@]}"
+check "with no chat.txt a message box appears" wait_for 10 has_window Velmora
+press_ok
+check "OK closes it" wait_for 10 no_window Velmora
+mv "$work/saved.txt" "$program/chat.txt"
+click "$W" "${COMMAND5[@]}"
+click "$W" "${LER[@]}"
+{ cat "$work/expected1"; printf '\r\n'; } >"$work/expected2"
+check "Ler CHAT gravado reads it back" wait_for 15 saved_as "$work/expected2"
+
+click "$W" "${COMMAND3[@]}"
+check "Ajuda opens" wait_for 10 has_window Ajuda
+check "titled exactly" title_is "$(window_named Ajuda)" Ajuda
+click "$(window_named Ajuda)" 4440 3600 1335 615
+check "Retornar closes it" wait_for 10 no_window Ajuda
+click "$W" "${SOBRE[@]}"
+check "Sobre opens" wait_for 10 has_window Sobre
+click "$(window_named Sobre)" 240 4320 2295 495
+sleep 1
+check "Visitar hands the address on and the window stays" has_window Sobre
+click "$(window_named Sobre)" 3000 4320 1455 495
+check "Retornar closes it" wait_for 10 no_window Sobre
+
+kill -9 "$(server_pid)"
+start=$(now_ms)
+check "the server killed: the error report" wait_for 10 has_window Velmora
+reported=$(($(now_ms) - start))
+echo "error report after ${reported} ms"
+check "within about a second" test "$reported" -le 2500
+press_ok
+check "pressing OK ends the program" ended "$velmora_pid"
+check "with a non-zero status" test "${status:-0}" -ne 0
+wine_stop_processes
+
+# --- installed --------------------------------------------------------------------------
+wine64 "$installer" /S >/dev/null 2>&1
+wine_settle
+installed="$WINEPREFIX/drive_c/Program Files/Velmora"
+check "the installer puts velmora.exe in Program Files" test -f "$installed/velmora.exe"
+check "with the platform plugin" test -f "$installed/platforms/qwindows.dll"
+check "a Start-menu shortcut Velmora" test -n "$(find "$WINEPREFIX/drive_c" -name Velmora.lnk -path '*Start Menu*')"
+# (The installer is a 32-bit program: Windows keeps its keys in the 32-bit view.)
+check "an uninstaller registered with Windows" \
+    wine64 reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora' /reg:32
+documents="$WINEPREFIX/drive_c/users/$(whoami)/Documents"
+mkdir -p "$documents"
+wine64 "$server" /RegServer
+start_program "$documents" "C:\\Program Files\\Velmora\\velmora.exe"
+check "the installed program starts" wait_for 60 has_window "Chat por ORBEL"
+W="$(window_named "Chat por ORBEL")"
+sleep 1
+click "$W" "${TEXT2[@]}"
+xdotool type --delay 40 "instalado"
+xdotool key Return
+check "and talks to the server" wait_for 10 last_sent_is "instalado"
+click "$W" "${GRAVAR[@]}"
+check "its transcript is kept in the folder it was started in" wait_for 10 test -f "$documents/chat.txt"
+click "$W" "${COMMAND1[@]}"
+check "Encerrar programa ends it" ended "$velmora_pid"
+check "with status 0" test "${status:-1}" -eq 0
+wine_stop_processes
+wine64 "$installed/Uninstall.exe" /S >/dev/null 2>&1
+wine_settle
+check "the uninstaller removes the program" test ! -e "$installed/velmora.exe" -a ! -e "$installed/Qt6Core.dll"
+check "and its shortcut" test -z "$(find "$WINEPREFIX/drive_c" -name Velmora.lnk)"
+check "but never the transcript" test -f "$documents/chat.txt"
+
+echo "windows program: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
