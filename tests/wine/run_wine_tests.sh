@@ -20,7 +20,8 @@ build() { # build ARCH
 build x86_64
 if [ "$bits" = 32 ]; then
     build i686
-    if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    # Whether this machine executes 32-bit programs at all: its 32-bit loader is one.
+    if ! /usr/lib/i386-linux-gnu/ld-linux.so.2 --version >/dev/null 2>&1; then
         echo "32-bit server built, not run: this machine cannot execute 32-bit programs" \
              "($(/usr/lib/i386-linux-gnu/ld-linux.so.2 --version 2>&1 | head -n 1 || true))"
         exit 77
