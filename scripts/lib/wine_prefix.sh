@@ -17,6 +17,17 @@ start_wine_prefix() {
         wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d "Liberation Sans" /f >/dev/null 2>&1
     done
     wine_settle
+    require_throwaway_prefix
+}
+
+# require_throwaway_prefix: ends the script unless Wine points at a prefix it
+# made itself; tests register classes, and never in somebody's own prefix.
+require_throwaway_prefix() {
+    case "${WINEPREFIX:-}" in
+        /tmp/velmora-wine.*) [ -d "$WINEPREFIX" ] && return 0 ;;
+    esac
+    echo "refusing to run: WINEPREFIX '${WINEPREFIX:-}' is not a throwaway prefix of this script" >&2
+    exit 1
 }
 
 # Every Wine call is bounded.

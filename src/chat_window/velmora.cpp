@@ -57,7 +57,13 @@ velmora::velmora()
     Form_Load();
 }
 
-velmora::~velmora() = default;
+velmora::~velmora()
+{
+    // Unloading: the poll stops before the link goes, so that no tick runs
+    // while the link is disconnecting from the conference application.
+    Timer1->stop();
+    Echo.reset();
+}
 
 void velmora::buildControls()
 {

@@ -1,10 +1,6 @@
 #include "conference_link/com_automation_client.h"
 
-#include "conference_link/com_event_sink.h"
-
-#include <oaidl.h>
-#include <ocidl.h>
-#include <oleauto.h>
+#include <olectl.h>
 
 #include <string>
 
@@ -61,16 +57,46 @@ bool meansServerGone(HRESULT hr)
     }
 }
 
-template <typename T>
-void release(T *&pointer)
+// Creation failed because the application's registration is incomplete:
+// what an operator can do about it, in words of their own.
+const wchar_t *registrationAdvice(HRESULT hr)
 {
-    if (pointer) {
-        pointer->Release();
-        pointer = nullptr;
+    switch (hr) {
+    case REGDB_E_CLASSNOTREG:
+        return L"o aplicativo de conferência não está instalado, ou a sua instalação não registrou o servidor de "
+               L"automação. Instale (ou reinstale) o aplicativo de conferência e tente de novo.";
+    case E_NOINTERFACE:
+    case REGDB_E_IIDNOTREG:
+    case TYPE_E_LIBNOTREGISTERED:
+        return L"o aplicativo de conferência está instalado, mas o registro da sua interface de automação está "
+               L"incompleto (a biblioteca de tipos não está registrada). Reinstale o aplicativo de conferência.";
+    case CONNECT_E_CANNOTCONNECT:
+        return L"o aplicativo de conferência não aceitou entregar as mensagens do chat a esta janela; o registro da "
+               L"sua interface de eventos pode estar incompleto. Reinstale o aplicativo de conferência.";
+    default:
+        return L"verifique se o aplicativo de conferência está instalado.";
     }
 }
 
-// The first member of the event interface that is not restricted.
+[[noreturn]] void cannotCreate(HRESULT hr, const wchar_t *step)
+{
+    throw ComError(ErrorNumber::CannotCreateObject, hr,
+                   std::wstring(L"O componente ActiveX não pode criar o objeto: ") + step + L" (" + systemMessage(hr)
+                       + L"); " + registrationAdvice(hr));
+}
+
+// The description the server left for the call that just failed, if any.
+std::wstring serverDescription()
+{
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.put()) != S_OK || !info)
+        return {};
+    Bstr description;
+    info->GetDescription(description.put());
+    return description.text();
+}
+
+// The first member of an event interface that is not restricted.
 bool firstEventMember(ITypeInfo *events, DISPID *dispId)
 {
     TYPEATTR *attributes = nullptr;
@@ -93,6 +119,47 @@ bool firstEventMember(ITypeInfo *events, DISPID *dispId)
     return false;
 }
 
+// The event interface through the object's own type information and its library.
+ComPtr<ITypeInfo> eventsFromTypeLibrary(IUnknown *object, const IID &eventInterface)
+{
+    ComPtr<ITypeInfo> events;
+    ComPtr<IDispatch> dispatch;
+    ComPtr<ITypeInfo> info;
+    ComPtr<ITypeLib> library;
+    UINT index = 0;
+    if (FAILED(object->QueryInterface(IID_IDispatch, dispatch.putVoid()))
+        || FAILED(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put())) || !info
+        || FAILED(info->GetContainingTypeLib(library.put(), &index)) || !library)
+        return events;
+    library->GetTypeInfoOfGuid(eventInterface, events.put());
+    return events;
+}
+
+// The class's default source interface, through its class information.
+ComPtr<ITypeInfo> eventsFromClassInfo(IUnknown *object)
+{
+    ComPtr<ITypeInfo> events;
+    ComPtr<IProvideClassInfo> provider;
+    ComPtr<ITypeInfo> classInfo;
+    TYPEATTR *attributes = nullptr;
+    if (FAILED(object->QueryInterface(IID_IProvideClassInfo, provider.putVoid()))
+        || FAILED(provider->GetClassInfo(classInfo.put())) || !classInfo || FAILED(classInfo->GetTypeAttr(&attributes)))
+        return events;
+    const WORD interfaces = attributes->cImplTypes;
+    classInfo->ReleaseTypeAttr(attributes);
+    constexpr INT defaultSource = IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE;
+    for (WORD i = 0; i < interfaces; ++i) {
+        INT flags = 0;
+        HREFTYPE reference = 0;
+        if (SUCCEEDED(classInfo->GetImplTypeFlags(i, &flags)) && (flags & defaultSource) == defaultSource
+            && SUCCEEDED(classInfo->GetRefTypeOfImplType(i, &reference))) {
+            classInfo->GetRefTypeInfo(reference, events.put());
+            break;
+        }
+    }
+    return events;
+}
+
 } // namespace
 
 ComError::ComError(ErrorNumber number, HRESULT hr, std::wstring description)
@@ -100,153 +167,101 @@ ComError::ComError(ErrorNumber number, HRESULT hr, std::wstring description)
 {
 }
 
+ComApartment::ComApartment()
+{
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (hr == RPC_E_CHANGED_MODE) {
+        throw ComError(ErrorNumber::CannotCreateObject, hr,
+                       L"O componente ActiveX não pode criar o objeto: a janela precisa de um apartamento de thread "
+                       L"único (STA) para receber os eventos do aplicativo de conferência, e esta thread está num "
+                       L"apartamento multithread ("
+                           + systemMessage(hr) + L").");
+    }
+    // Qt has usually made the window thread one already; this counts one more use.
+    m_initialised = SUCCEEDED(hr);
+}
+
+ComApartment::~ComApartment()
+{
+    if (m_initialised)
+        CoUninitialize();
+}
+
 void ComAutomationClient::fail(HRESULT hr, const wchar_t *what) const
 {
+    const std::wstring server = m_supportsErrorInfo ? serverDescription() : std::wstring();
+    const std::wstring detail = systemMessage(hr) + (server.empty() ? L"" : L"; o aplicativo diz: " + server);
     if (meansServerGone(hr)) {
         throw ComError(ErrorNumber::ServerUnavailable, hr,
                        std::wstring(L"A máquina do servidor remoto não existe ou não está disponível: o aplicativo "
                                     L"de conferência não responde mais ao ")
-                           + what + L" (" + systemMessage(hr) + L").");
+                           + what + L" (" + detail + L").");
     }
     throw ComError(ErrorNumber::AutomationError, hr,
-                   std::wstring(L"Erro de automação ao ") + what + L" (" + systemMessage(hr) + L").");
+                   std::wstring(L"Erro de automação ao ") + what + L" (" + detail + L").");
 }
 
 ComAutomationClient::ComAutomationClient(ChatTextHandler onChatText)
 {
-    // The window thread is a single-threaded apartment; Qt has usually made
-    // it one already, and then this only counts one more use.
-    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    m_comInitialised = SUCCEEDED(init);
-
-    auto cannotCreate = [this](HRESULT hr, const wchar_t *step) {
-        release(m_conference);
-        if (m_comInitialised)
-            CoUninitialize();
-        return ComError(ErrorNumber::CannotCreateObject, hr,
-                        std::wstring(L"O componente ActiveX não pode criar o objeto: ") + step + L" ("
-                            + systemMessage(hr) + L"). Verifique se o aplicativo de conferência está instalado.");
-    };
-
-    IUnknown *unknown = nullptr;
+    ComPtr<IUnknown> unknown;
     HRESULT hr = CoCreateInstance(ClassId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
-                                  reinterpret_cast<void **>(&unknown));
+                                  unknown.putVoid());
     if (FAILED(hr))
-        throw cannotCreate(hr, L"o aplicativo de conferência não está registrado ou não pôde ser iniciado");
-    hr = unknown->QueryInterface(DefaultInterfaceId, reinterpret_cast<void **>(&m_conference));
-    unknown->Release();
+        cannotCreate(hr, L"o aplicativo de conferência não está registrado ou não pôde ser iniciado");
+    hr = unknown.queryInto(DefaultInterfaceId, m_conference);
     if (FAILED(hr))
-        throw cannotCreate(hr, L"o objeto não oferece a interface da conferência");
+        cannotCreate(hr, L"o objeto não oferece a interface da conferência");
 
+    ComPtr<ISupportErrorInfo> errorInfo;
+    m_supportsErrorInfo = SUCCEEDED(m_conference.queryInto(IID_ISupportErrorInfo, errorInfo))
+                          && errorInfo->InterfaceSupportsErrorInfo(DefaultInterfaceId) == S_OK;
     m_chatDispId = discoverChatDispId();
 
-    IConnectionPointContainer *container = nullptr;
-    hr = m_conference->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void **>(&container));
-    if (SUCCEEDED(hr)) {
-        hr = container->FindConnectionPoint(EventInterfaceId, &m_connectionPoint);
-        container->Release();
-    }
+    ComPtr<IConnectionPointContainer> container;
+    hr = m_conference.queryInto(IID_IConnectionPointContainer, container);
+    if (SUCCEEDED(hr))
+        hr = container->FindConnectionPoint(EventInterfaceId, m_connectionPoint.put());
     if (FAILED(hr))
-        throw cannotCreate(hr, L"o objeto não oferece os eventos da conferência");
-    m_sink = new ComEventSink(EventInterfaceId, m_chatDispId, std::move(onChatText));
-    hr = m_connectionPoint->Advise(static_cast<IDispatch *>(m_sink), &m_cookie);
+        cannotCreate(hr, L"o objeto não oferece os eventos da conferência");
+    *m_sink.put() = new ComEventSink(EventInterfaceId, m_chatDispId, std::move(onChatText));
+    hr = m_connectionPoint->Advise(static_cast<IDispatch *>(m_sink.get()), &m_cookie);
     if (FAILED(hr)) {
-        release(m_connectionPoint);
         m_sink->detach();
-        release(m_sink);
-        throw cannotCreate(hr, L"não foi possível assinar os eventos da conferência");
+        cannotCreate(hr, L"não foi possível assinar os eventos da conferência");
     }
 }
 
 ComAutomationClient::~ComAutomationClient()
 {
-    m_sink->detach();
+    // No event is handed on from here; the connection goes before the object.
     // When the server has already gone these fail at once; nothing waits.
-    if (m_connectionPoint) {
-        m_connectionPoint->Unadvise(m_cookie);
-        release(m_connectionPoint);
-    }
-    CoDisconnectObject(static_cast<IDispatch *>(m_sink), 0);
-    release(m_sink);
-    release(m_conference);
-    if (m_comInitialised)
-        CoUninitialize();
+    m_sink->detach();
+    m_connectionPoint->Unadvise(m_cookie);
+    m_connectionPoint.reset();
+    CoDisconnectObject(static_cast<IDispatch *>(m_sink.get()), 0);
+    m_sink.reset();
+    m_conference.reset();
 }
 
-DISPID ComAutomationClient::discoverChatDispId()
+DISPID ComAutomationClient::discoverChatDispId() const
 {
     DISPID found = FallbackChatDispId;
-
-    // The object's own type information, its library, and in it the event
-    // interface.
-    IDispatch *dispatch = nullptr;
-    if (SUCCEEDED(m_conference->QueryInterface(IID_IDispatch, reinterpret_cast<void **>(&dispatch)))) {
-        ITypeInfo *info = nullptr;
-        if (SUCCEEDED(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info)) && info) {
-            ITypeLib *library = nullptr;
-            UINT index = 0;
-            if (SUCCEEDED(info->GetContainingTypeLib(&library, &index)) && library) {
-                ITypeInfo *events = nullptr;
-                if (SUCCEEDED(library->GetTypeInfoOfGuid(EventInterfaceId, &events)) && events) {
-                    const bool ok = firstEventMember(events, &found);
-                    events->Release();
-                    if (ok) {
-                        library->Release();
-                        info->Release();
-                        dispatch->Release();
-                        return found;
-                    }
-                }
-                library->Release();
-            }
-            info->Release();
-        }
-        dispatch->Release();
-    }
-
-    // The class's default source interface.
-    IProvideClassInfo *provider = nullptr;
-    if (SUCCEEDED(m_conference->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void **>(&provider)))) {
-        ITypeInfo *classInfo = nullptr;
-        if (SUCCEEDED(provider->GetClassInfo(&classInfo)) && classInfo) {
-            TYPEATTR *attributes = nullptr;
-            if (SUCCEEDED(classInfo->GetTypeAttr(&attributes))) {
-                const WORD interfaces = attributes->cImplTypes;
-                classInfo->ReleaseTypeAttr(attributes);
-                for (WORD i = 0; i < interfaces; ++i) {
-                    INT flags = 0;
-                    if (FAILED(classInfo->GetImplTypeFlags(i, &flags)))
-                        continue;
-                    if ((flags & (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE))
-                        != (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE))
-                        continue;
-                    HREFTYPE reference = 0;
-                    ITypeInfo *events = nullptr;
-                    if (SUCCEEDED(classInfo->GetRefTypeOfImplType(i, &reference))
-                        && SUCCEEDED(classInfo->GetRefTypeInfo(reference, &events)) && events) {
-                        firstEventMember(events, &found);
-                        events->Release();
-                    }
-                    break;
-                }
-            }
-            classInfo->Release();
-        }
-        provider->Release();
-    }
+    if (const ComPtr<ITypeInfo> events = eventsFromTypeLibrary(m_conference.get(), EventInterfaceId);
+        events && firstEventMember(events.get(), &found))
+        return found;
+    if (const ComPtr<ITypeInfo> events = eventsFromClassInfo(m_conference.get()); events)
+        firstEventMember(events.get(), &found);
     return found;
 }
 
 void ComAutomationClient::sendChatText(const std::wstring &text)
 {
     using SendChatText = HRESULT(STDMETHODCALLTYPE *)(IUnknown *, BSTR);
-    // Built with its length: embedded NULs and surrogate pairs go as they are.
-    BSTR argument = SysAllocStringLen(text.data(), UINT(text.size()));
-    if (!argument)
+    const Bstr argument(text);
+    if (!argument.get())
         fail(E_OUTOFMEMORY, L"enviar o texto");
-    void **table = *reinterpret_cast<void ***>(m_conference);
-    const HRESULT hr = reinterpret_cast<SendChatText>(table[SendChatTextSlot])(m_conference, argument);
-    SysFreeString(argument);
+    void **table = *reinterpret_cast<void ***>(m_conference.get());
+    const HRESULT hr = reinterpret_cast<SendChatText>(table[SendChatTextSlot])(m_conference.get(), argument.get());
     if (FAILED(hr))
         fail(hr, L"enviar o texto");
 }
@@ -255,8 +270,8 @@ short ComAutomationClient::receivingAudio()
 {
     using GetReceivingAudio = HRESULT(STDMETHODCALLTYPE *)(IUnknown *, VARIANT_BOOL *);
     VARIANT_BOOL value = 0;
-    void **table = *reinterpret_cast<void ***>(m_conference);
-    const HRESULT hr = reinterpret_cast<GetReceivingAudio>(table[ReceivingAudioSlot])(m_conference, &value);
+    void **table = *reinterpret_cast<void ***>(m_conference.get());
+    const HRESULT hr = reinterpret_cast<GetReceivingAudio>(table[ReceivingAudioSlot])(m_conference.get(), &value);
     if (FAILED(hr))
         fail(hr, L"ler o estado de recepção de áudio");
     return value;

@@ -4,6 +4,9 @@
 // Plain C++ with no Qt, so that it builds with any Windows compiler and is
 // tested under Wine against a test server of our own.
 
+#include "conference_link/com_event_sink.h"
+#include "conference_link/com_message_filter.h"
+#include "conference_link/com_raii.h"
 #include "runtime/error_number.h"
 
 #include <windows.h>
@@ -16,6 +19,21 @@
 #include <string>
 
 class ComEventSink;
+
+// The window thread's membership of a single-threaded apartment, for the
+// link's lifetime. Refuses (ComError 429) a thread that is already in the
+// multithreaded apartment: the conference's events could not reach it in order.
+class ComApartment
+{
+public:
+    ComApartment();
+    ~ComApartment();
+    ComApartment(const ComApartment &) = delete;
+    ComApartment &operator=(const ComApartment &) = delete;
+
+private:
+    bool m_initialised = false;
+};
 
 // A failing HRESULT as the operator sees it: a classic run-time number
 // (429 creation, 462 the server has gone, 440 any other automation error)
@@ -51,9 +69,11 @@ public:
     static constexpr DISPID FallbackChatDispId = 1;
 
     // Creates the object (in-process or local server) and connects to its
-    // events; throws ComError 429 when it cannot. Must be called on a thread
-    // that pumps messages: events arrive while it does.
+    // events; throws ComError 429 when it cannot, or when the calling thread
+    // is not a single-threaded apartment. The thread must pump messages:
+    // events arrive while it does.
     explicit ComAutomationClient(ChatTextHandler onChatText);
+    // Drops the event connection first, then the object.
     ~ComAutomationClient();
 
     ComAutomationClient(const ComAutomationClient &) = delete;
@@ -67,13 +87,15 @@ public:
     DISPID chatDispId() const noexcept { return m_chatDispId; }
 
 private:
-    DISPID discoverChatDispId();
+    DISPID discoverChatDispId() const;
     [[noreturn]] void fail(HRESULT hr, const wchar_t *what) const;
 
-    bool m_comInitialised = false;
-    IUnknown *m_conference = nullptr; // the default interface
-    IConnectionPoint *m_connectionPoint = nullptr;
-    ComEventSink *m_sink = nullptr;
+    ComApartment m_apartment;
+    ComMessageFilter m_filter;
+    ComPtr<IUnknown> m_conference; // the default interface
+    bool m_supportsErrorInfo = false;
+    ComPtr<IConnectionPoint> m_connectionPoint;
+    ComPtr<ComEventSink> m_sink;
     DWORD m_cookie = 0;
     DISPID m_chatDispId = FallbackChatDispId;
 };

@@ -1,5 +1,7 @@
 #include "conference_link/com_event_sink.h"
 
+#include "conference_link/com_raii.h"
+
 #include <oleauto.h>
 
 ComEventSink::ComEventSink(const IID &eventInterface, DISPID chatDispId, Handler handler)
@@ -54,31 +56,29 @@ HRESULT STDMETHODCALLTYPE ComEventSink::GetIDsOfNames(REFIID, LPOLESTR *, UINT, 
 }
 
 HRESULT STDMETHODCALLTYPE ComEventSink::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS *params, VARIANT *result,
-                                               EXCEPINFO *, UINT *argError)
+                                               EXCEPINFO *, UINT *)
 {
+    // Whatever arrives, the server hears S_OK: an odd event is our problem, not
+    // a reason to fail its call.
     if (result)
         VariantInit(result);
-    if (member != m_chatDispId || !m_handler)
-        return S_OK; // the other events are not ours to handle
-    if (!params || params->cArgs < 1)
-        return DISP_E_BADPARAMCOUNT;
-    // The text is the last argument in the array (arguments come in reverse).
-    VARIANT text;
-    VariantInit(&text);
-    const HRESULT hr = VariantChangeType(&text, &params->rgvarg[params->cArgs - 1], 0, VT_BSTR);
-    if (FAILED(hr)) {
-        if (argError)
-            *argError = params->cArgs - 1;
-        return DISP_E_TYPEMISMATCH;
-    }
+    if (member != m_chatDispId || !m_handler || !params || params->cArgs == 0)
+        return S_OK; // the other events are not ours to handle, and an empty one has no text
+    // The text is the first parameter, the last in the array; servers pass it
+    // by value, by reference, or as a reference to a variant.
+    Variant direct;
+    Variant text;
+    if (FAILED(VariantCopyInd(direct.get(), &params->rgvarg[params->cArgs - 1]))
+        || FAILED(VariantChangeType(text.get(), direct.get(), 0, VT_BSTR)))
+        return S_OK; // no text in it (a null, an object)
+    const BSTR value = text.get()->bstrVal;
     // Taken with its length: embedded NULs survive.
-    const std::wstring stexto(text.bstrVal ? text.bstrVal : L"", text.bstrVal ? SysStringLen(text.bstrVal) : 0);
-    VariantClear(&text);
+    const std::wstring stexto(value ? value : L"", value ? SysStringLen(value) : 0);
     const Handler handler = m_handler; // the handler may detach this sink
     try {
         handler(stexto);
     } catch (...) {
-        return E_UNEXPECTED; // never let an exception cross into the caller
+        // never let an exception cross into the server
     }
     return S_OK;
 }

@@ -30,12 +30,20 @@ void objectGone();
 class Conference;
 Conference *theConference = nullptr;
 
-class Conference final : public IConference, public IConnectionPointContainer, public IProvideClassInfo
+LONG rejectNextCalls = 0;
+
+class Conference final : public IConference,
+                         public IConnectionPointContainer,
+                         public IProvideClassInfo,
+                         public ISupportErrorInfo
 {
 public:
     Conference()
     {
         ++objectsAlive;
+#ifdef CONFERENCE_TEST_SERVER_EXE
+        CoAddRefServerProcess(); // the server stays while the object does
+#endif
         wchar_t path[MAX_PATH];
         GetModuleFileNameW(moduleInstance, path, MAX_PATH);
         if (SUCCEEDED(LoadTypeLibEx(path, REGKIND_NONE, &m_library))) {
@@ -59,12 +67,17 @@ public:
             *object = static_cast<IProvideClassInfo *>(this);
         else if (IsEqualIID(riid, IID_ITestControl))
             *object = &m_control;
+        else if (IsEqualIID(riid, IID_ISupportErrorInfo))
+            *object = static_cast<ISupportErrorInfo *>(this);
         else
             return E_NOINTERFACE;
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(InterlockedIncrement(&m_references)); }
+    ULONG STDMETHODCALLTYPE AddRef() override
+    {
+        return ULONG(InterlockedIncrement(&m_references));
+    }
     ULONG STDMETHODCALLTYPE Release() override
     {
         const LONG left = InterlockedDecrement(&m_references);
@@ -108,11 +121,15 @@ public:
     {
         if (!value)
             return E_POINTER;
+        if (failingWithDescription())
+            return E_FAIL;
         *value = m_audio;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SendChatText(BSTR sent) override
     {
+        if (failingWithDescription())
+            return E_FAIL;
         m_lastSent = text(sent);
         ++m_sentCount;
         fire(chatDispId(), L"echo: " + m_lastSent);
@@ -120,40 +137,142 @@ public:
         SetTimer(nullptr, 0, 30, fireLater);
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Slot7(long *value) override { return value ? (*value = 7, S_OK) : E_POINTER; }
-    HRESULT STDMETHODCALLTYPE Slot8(BSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot9(long) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot10(long *value) override { return value ? (*value = 10, S_OK) : E_POINTER; }
-    HRESULT STDMETHODCALLTYPE Slot11(BSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot12(long) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot14(BSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot15(long) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot16(long *value) override { return value ? (*value = 16, S_OK) : E_POINTER; }
-    HRESULT STDMETHODCALLTYPE Slot17(BSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot18(long) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot19(long *value) override { return value ? (*value = 19, S_OK) : E_POINTER; }
-    HRESULT STDMETHODCALLTYPE Slot20(BSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot21(long) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot22(long *value) override { return value ? (*value = 22, S_OK) : E_POINTER; }
-    HRESULT STDMETHODCALLTYPE Slot23(BSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot24(long) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot25(long *value) override { return value ? (*value = 25, S_OK) : E_POINTER; }
-    HRESULT STDMETHODCALLTYPE Slot26(BSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot27(long) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot28(long *value) override { return value ? (*value = 28, S_OK) : E_POINTER; }
-    HRESULT STDMETHODCALLTYPE Slot29(BSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot30(long) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot31(long *value) override { return value ? (*value = 31, S_OK) : E_POINTER; }
-    HRESULT STDMETHODCALLTYPE Slot32(BSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot33(long) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot34(long *value) override { return value ? (*value = 34, S_OK) : E_POINTER; }
-    HRESULT STDMETHODCALLTYPE Slot35(BSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot36(long) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot37(long *value) override { return value ? (*value = 37, S_OK) : E_POINTER; }
-    HRESULT STDMETHODCALLTYPE Slot38(BSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot39(long) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot41(BSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Slot42(long) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot7(long *value) override
+    {
+        return value ? (*value = 7, S_OK) : E_POINTER;
+    }
+    HRESULT STDMETHODCALLTYPE Slot8(BSTR) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot9(long) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot10(long *value) override
+    {
+        return value ? (*value = 10, S_OK) : E_POINTER;
+    }
+    HRESULT STDMETHODCALLTYPE Slot11(BSTR) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot12(long) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot14(BSTR) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot15(long) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot16(long *value) override
+    {
+        return value ? (*value = 16, S_OK) : E_POINTER;
+    }
+    HRESULT STDMETHODCALLTYPE Slot17(BSTR) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot18(long) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot19(long *value) override
+    {
+        return value ? (*value = 19, S_OK) : E_POINTER;
+    }
+    HRESULT STDMETHODCALLTYPE Slot20(BSTR) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot21(long) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot22(long *value) override
+    {
+        return value ? (*value = 22, S_OK) : E_POINTER;
+    }
+    HRESULT STDMETHODCALLTYPE Slot23(BSTR) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot24(long) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot25(long *value) override
+    {
+        return value ? (*value = 25, S_OK) : E_POINTER;
+    }
+    HRESULT STDMETHODCALLTYPE Slot26(BSTR) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot27(long) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot28(long *value) override
+    {
+        return value ? (*value = 28, S_OK) : E_POINTER;
+    }
+    HRESULT STDMETHODCALLTYPE Slot29(BSTR) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot30(long) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot31(long *value) override
+    {
+        return value ? (*value = 31, S_OK) : E_POINTER;
+    }
+    HRESULT STDMETHODCALLTYPE Slot32(BSTR) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot33(long) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot34(long *value) override
+    {
+        return value ? (*value = 34, S_OK) : E_POINTER;
+    }
+    HRESULT STDMETHODCALLTYPE Slot35(BSTR) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot36(long) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot37(long *value) override
+    {
+        return value ? (*value = 37, S_OK) : E_POINTER;
+    }
+    HRESULT STDMETHODCALLTYPE Slot38(BSTR) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot39(long) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot41(BSTR) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Slot42(long) override
+    {
+        return S_OK;
+    }
     // IConnectionPointContainer
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints **points) override
     {
@@ -168,6 +287,12 @@ public:
         *point = &m_connectionPoint;
         m_connectionPoint.AddRef();
         return S_OK;
+    }
+
+    // ISupportErrorInfo
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override
+    {
+        return IsEqualIID(riid, IID_IConference) ? S_OK : S_FALSE;
     }
 
     // IProvideClassInfo (discovery mode 1 only)
@@ -193,7 +318,84 @@ private:
             m_library->Release();
     }
 
-    DISPID chatDispId() const { return m_discovery == 2 ? StationConnectedDispId : ChatDispId; }
+    DISPID chatDispId() const
+    {
+        return m_discovery == 2 ? StationConnectedDispId : ChatDispId;
+    }
+
+    // Leaves the description set by FailNextCall for the caller, once.
+    bool failingWithDescription()
+    {
+        if (m_failure.empty())
+            return false;
+        ICreateErrorInfo *create = nullptr;
+        if (SUCCEEDED(CreateErrorInfo(&create))) {
+            create->SetGUID(IID_IConference);
+            create->SetDescription(const_cast<LPOLESTR>(m_failure.c_str()));
+            IErrorInfo *info = nullptr;
+            if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void **>(&info)))) {
+                SetErrorInfo(0, info);
+                info->Release();
+            }
+            create->Release();
+        }
+        m_failure.clear();
+        return true;
+    }
+
+    void fireOdd(long kind)
+    {
+        const std::wstring oddText = L"odd " + std::to_wstring(kind);
+        BSTR bstr = SysAllocStringLen(oddText.data(), UINT(oddText.size()));
+        VARIANT inner;
+        VariantInit(&inner);
+        inner.vt = VT_BSTR;
+        inner.bstrVal = bstr;
+        VARIANT arguments[2];
+        VariantInit(&arguments[0]);
+        VariantInit(&arguments[1]);
+        UINT count = 1;
+        VARIANT &first = arguments[1]; // arguments come in reverse: the first parameter last
+        switch (kind) {
+        case 0:
+            first = inner;
+            break;
+        case 1:
+            first.vt = VT_BSTR | VT_BYREF;
+            first.pbstrVal = &bstr;
+            break;
+        case 2:
+            first.vt = VT_VARIANT | VT_BYREF;
+            first.pvarVal = &inner;
+            break;
+        case 3:
+            count = 0;
+            break;
+        case 4:
+            count = 2;
+            first = inner;
+            arguments[0].vt = VT_I4;
+            arguments[0].lVal = 4;
+            break;
+        case 5:
+            first.vt = VT_I4;
+            first.lVal = 5;
+            break;
+        case 6:
+            first.vt = VT_NULL;
+            break;
+        default:
+            break; // VT_EMPTY
+        }
+        DISPPARAMS params = {count == 0 ? nullptr : (count == 2 ? arguments : &arguments[1]), nullptr, count, 0};
+        const std::vector<IDispatch *> sinks = m_sinks;
+        for (IDispatch *sink : sinks) {
+            if (sink)
+                m_lastSinkResult = sink->Invoke(chatDispId(), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                                                nullptr, nullptr, nullptr);
+        }
+        SysFreeString(bstr);
+    }
 
     void fire(DISPID member, const std::wstring &argument)
     {
@@ -364,6 +566,33 @@ private:
             *pid = long(GetCurrentProcessId());
             return S_OK;
         }
+        HRESULT STDMETHODCALLTYPE RejectNextCalls(long count) override
+        {
+            rejectNextCalls = count;
+            return S_OK;
+        }
+        HRESULT STDMETHODCALLTYPE FireOdd(long kind) override
+        {
+            m_owner->fireOdd(kind);
+            return S_OK;
+        }
+        HRESULT STDMETHODCALLTYPE LastSinkResult(long *hr) override
+        {
+            *hr = long(m_owner->m_lastSinkResult);
+            return S_OK;
+        }
+        HRESULT STDMETHODCALLTYPE ConnectionCount(long *count) override
+        {
+            *count = 0;
+            for (IDispatch *sink : m_owner->m_sinks)
+                *count += sink != nullptr;
+            return S_OK;
+        }
+        HRESULT STDMETHODCALLTYPE FailNextCall(BSTR description) override
+        {
+            m_owner->m_failure = text(description);
+            return S_OK;
+        }
 
     private:
         Conference *m_owner;
@@ -375,6 +604,8 @@ private:
     std::wstring m_lastSent;
     long m_sentCount = 0;
     std::vector<std::wstring> m_later;
+    std::wstring m_failure;
+    HRESULT m_lastSinkResult = S_OK;
     std::vector<IDispatch *> m_sinks;
     ITypeLib *m_library = nullptr;
     ITypeInfo *m_conferenceInfo = nullptr;
@@ -413,7 +644,15 @@ public:
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override
     {
-        lock ? InterlockedIncrement(&serverLocks) : InterlockedDecrement(&serverLocks);
+        if (lock) {
+            InterlockedIncrement(&serverLocks);
+#ifdef CONFERENCE_TEST_SERVER_EXE
+            CoAddRefServerProcess();
+#endif
+        } else {
+            InterlockedDecrement(&serverLocks);
+            objectGone();
+        }
         return S_OK;
     }
 };
@@ -439,16 +678,35 @@ bool setKey(const std::wstring &key, const wchar_t *name, const std::wstring &va
     return result == ERROR_SUCCESS;
 }
 
-HRESULT registerServer(bool inProcess)
+// The program a class is registered to, or nothing.
+std::wstring registeredServer(const std::wstring &clsid)
+{
+    for (const wchar_t *serverKey : {L"\\InprocServer32", L"\\LocalServer32"}) {
+        wchar_t value[MAX_PATH] = {};
+        LONG size = sizeof value;
+        if (RegQueryValueW(HKEY_CLASSES_ROOT, (clsid + serverKey).c_str(), value, &size) == ERROR_SUCCESS && value[0])
+            return value;
+    }
+    return {};
+}
+
+// Registers the class (and, unless withTypeLibrary is false, its type
+// library); refuses to take over a class registered to another program.
+HRESULT registerServer(bool inProcess, bool withTypeLibrary = true)
 {
     wchar_t path[MAX_PATH];
     GetModuleFileNameW(moduleInstance, path, MAX_PATH);
     const std::wstring clsid = L"CLSID\\" + guidText(CLSID_Conference);
+    const std::wstring owner = registeredServer(clsid);
+    if (!owner.empty() && lstrcmpiW(owner.c_str(), path) != 0)
+        return SELFREG_E_CLASS;
     const wchar_t *serverKey = inProcess ? L"\\InprocServer32" : L"\\LocalServer32";
     bool ok = setKey(clsid, nullptr, L"Conference test server") && setKey(clsid + serverKey, nullptr, path)
               && setKey(clsid + L"\\TypeLib", nullptr, guidText(LIBID_ConferenceTestLib));
     if (inProcess)
         ok = ok && setKey(clsid + serverKey, L"ThreadingModel", L"Apartment");
+    if (!withTypeLibrary)
+        return ok ? S_OK : SELFREG_E_CLASS;
     ITypeLib *library = nullptr;
     const HRESULT hr = LoadTypeLibEx(path, REGKIND_REGISTER, &library);
     if (library)
@@ -466,11 +724,40 @@ HRESULT unregisterServer()
 }
 
 #ifdef CONFERENCE_TEST_SERVER_EXE
+// The last object or lock gone: COM stops handing out this server's class
+// (so that a new creation starts a new server) and the server ends.
 void objectGone()
 {
-    if (objectsAlive == 0 && serverLocks == 0)
+    if (CoReleaseServerProcess() == 0)
         PostQuitMessage(0);
 }
+
+// A busy application: refuses the calls RejectNextCalls asked it to.
+class BusyFilter : public IMessageFilter
+{
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override
+    {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMessageFilter)) {
+            *object = this;
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO info) override
+    {
+        if (rejectNextCalls > 0 && info && IsEqualIID(info->iid, IID_IConference)) {
+            --rejectNextCalls;
+            return SERVERCALL_RETRYLATER;
+        }
+        return SERVERCALL_ISHANDLED;
+    }
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override { return DWORD(-1); }
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
+};
 #else
 void objectGone()
 {
@@ -485,14 +772,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
 {
     moduleInstance = instance;
     const std::wstring arguments = commandLine ? commandLine : L"";
+    // /RegServerWithoutTypeLibrary: an installation that left the type library out.
+    if (arguments.find(L"RegServerWithoutTypeLibrary") != std::wstring::npos)
+        return SUCCEEDED(registerServer(false, false)) ? 0 : 1;
     if (arguments.find(L"RegServer") != std::wstring::npos && arguments.find(L"Unreg") == std::wstring::npos)
         return SUCCEEDED(registerServer(false)) ? 0 : 1;
     if (arguments.find(L"UnregServer") != std::wstring::npos)
         return SUCCEEDED(unregisterServer()) ? 0 : 1;
 
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    BusyFilter busy;
+    CoRegisterMessageFilter(&busy, nullptr);
     DWORD cookie = 0;
-    if (FAILED(CoRegisterClassObject(CLSID_Conference, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie)))
+    if (FAILED(CoRegisterClassObject(CLSID_Conference, &factory, CLSCTX_LOCAL_SERVER,
+                                     REGCLS_MULTIPLEUSE | REGCLS_SUSPENDED, &cookie))
+        || FAILED(CoResumeClassObjects()))
         return 2;
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -500,6 +794,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
         DispatchMessageW(&message);
     }
     CoRevokeClassObject(cookie);
+    CoRegisterMessageFilter(nullptr, nullptr);
     CoUninitialize();
     return 0;
 }

@@ -46,13 +46,24 @@ if [ "$bits" = 32 ]; then
     exit "$status"
 fi
 
+server="$out/x86_64/conference_test_server.exe"
+require_throwaway_prefix
 run unregistered "creation with nothing registered"
+
+wine64 "$server" /RegServerWithoutTypeLibrary
+run incomplete "the class registered without its type library"
+wine64 "$server" /UnregServer
 
 wine64 regsvr32 "$out/x86_64/conference_test_server.dll" >/dev/null
 run inproc "64-bit in-process DLL"
+echo "== registering over a class registered to another program"
+if wine64 "$server" /RegServer; then
+    echo "FAIL: the test server took over a class registered to another program"
+    status=1
+fi
 wine64 regsvr32 /u "$out/x86_64/conference_test_server.dll" >/dev/null
 
-wine64 "$out/x86_64/conference_test_server.exe" /RegServer
+wine64 "$server" /RegServer
 run outproc "64-bit out-of-process EXE"
 wine_stop_processes
 

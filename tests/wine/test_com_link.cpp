@@ -1,7 +1,12 @@
 // The automation client against the test server, under Wine.
-//   test_com_link unregistered   creation with nothing registered
-//   test_com_link inproc|outproc round trips, raw truth values, events and
-//                                every route of finding the event's DISPID
+//   test_com_link unregistered   creation with nothing registered, and from a
+//                                thread that is not a single-threaded apartment
+//   test_com_link incomplete     the class registered without its type library
+//   test_com_link inproc|outproc round trips, raw truth values, events of every
+//                                shape, every route of finding the event's
+//                                DISPID, the server's error descriptions, no
+//                                connection left behind; out of process also
+//                                a busy server and back-to-back creations
 //   test_com_link killed         the server killed under the client
 #include "conference_link/com_automation_client.h"
 #include "conference_test_server.h"
@@ -9,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -72,12 +78,83 @@ bool contains(const std::vector<std::wstring> &texts, const std::wstring &text)
     return false;
 }
 
-void conversation(long discovery)
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Raises the chat event in every shape servers use, and some they should not:
+// every text that can be converted arrives, and the server always hears S_OK.
+void oddEvents(ITestControl *steering, const std::vector<std::wstring> &received)
+{
+    const wchar_t *expected[] = {L"odd 0", L"odd 1", L"odd 2", nullptr, L"odd 4", L"5", nullptr, L""};
+    for (long kind = 0; kind < 8; ++kind) {
+        const size_t before = received.size();
+        steering->FireOdd(kind);
+        long answer = -1;
+        steering->LastSinkResult(&answer);
+        check(answer == S_OK, "the sink answers S_OK to any event", "shape " + std::to_string(kind));
+        pumpUntil([&] { return received.size() > before; }, expected[kind] ? 3000 : 200);
+        if (expected[kind]) {
+            check(received.size() == before + 1 && received.back() == expected[kind], "an event's text arrives",
+                  "shape " + std::to_string(kind));
+        } else {
+            check(received.size() == before, "an event with no text brings nothing", "shape " + std::to_string(kind));
+        }
+    }
+}
+
+// The server's own description of a failed call goes into the error.
+void serverDescriptions(ITestControl *steering, ComAutomationClient &client)
+{
+    const std::wstring why = L"o aplicativo está com um diálogo aberto";
+    BSTR description = SysAllocString(why.c_str());
+    steering->FailNextCall(description);
+    SysFreeString(description);
+    try {
+        client.sendChatText(L"recusado");
+        check(false, "a failing call fails");
+    } catch (const ComError &e) {
+        check(toInt(e.number()) == 440, "a call the server fails is error 440", std::to_string(toInt(e.number())));
+        check(e.description().find(why) != std::wstring::npos, "with the server's description in the report", e.what());
+    }
+}
+
+// A busy server (a dialog open) refuses calls: they are retried for a few
+// seconds, then fail as before.
+void busyServer(ITestControl *steering, ComAutomationClient &client)
+{
+    steering->RejectNextCalls(3);
+    auto start = std::chrono::steady_clock::now();
+    try {
+        client.receivingAudio();
+        check(secondsSince(start) >= 0.2, "refused calls were retried", std::to_string(secondsSince(start)) + " s");
+    } catch (const ComError &e) {
+        check(false, "a server busy for a moment is waited out", e.what());
+    }
+    steering->RejectNextCalls(1000000);
+    start = std::chrono::steady_clock::now();
+    try {
+        client.sendChatText(L"ocupado");
+        check(false, "a server busy for good fails the call");
+    } catch (const ComError &e) {
+        const double seconds = secondsSince(start);
+        check(toInt(e.number()) == 440, "a server busy for good is error 440", std::to_string(toInt(e.number())));
+        check(seconds > 4.0 && seconds < 15.0, "after the few seconds of retrying", std::to_string(seconds) + " s");
+    }
+    steering->RejectNextCalls(0);
+}
+
+void conversation(long discovery, bool inProcess)
 {
     ITestControl *steering = control();
     if (!steering)
         return;
     steering->SetDiscovery(discovery);
+    long pid = 0;
+    steering->ProcessId(&pid);
+    check((pid == long(GetCurrentProcessId())) == inProcess,
+          inProcess ? "the in-process server runs in our process" : "the out-of-process server runs in another");
     std::vector<std::wstring> received;
     {
         ComAutomationClient client([&](const std::wstring &t) { received.push_back(t); });
@@ -112,7 +189,15 @@ void conversation(long discovery)
         SysFreeString(direct);
         check(pumpUntil([&] { return contains(received, std::wstring(L"dire\0to", 7)); }, 5000),
               "a chat event raised by the server arrives");
+
+        oddEvents(steering, received);
+        serverDescriptions(steering, client);
+        if (!inProcess && discovery == 0)
+            busyServer(steering, client);
     }
+    long connections = -1;
+    steering->ConnectionCount(&connections);
+    check(connections == 0, "no event connection is left once the client is gone", std::to_string(connections));
     steering->Release();
 }
 
@@ -128,6 +213,54 @@ void unregistered()
     }
 }
 
+// Clients created and dropped one after the other, with nothing else holding
+// the server: each may find it ending, and must never land in it.
+void backToBack()
+{
+    for (int round = 0; round < 10; ++round) {
+        try {
+            ComAutomationClient client([](const std::wstring &) {});
+            client.sendChatText(L"rodada " + std::to_wstring(round));
+        } catch (const ComError &e) {
+            check(false, "a creation right after the last client left succeeds", e.what());
+            return;
+        }
+    }
+    check(true, "back-to-back creations");
+}
+
+void notAnApartmentThread()
+{
+    auto body = [](void *) -> DWORD {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        try {
+            ComAutomationClient client([](const std::wstring &) {});
+            check(false, "a multithreaded apartment is refused");
+        } catch (const ComError &e) {
+            check(toInt(e.number()) == 429, "a multithreaded apartment is refused with error 429");
+            check(e.description().find(L"apartamento") != std::wstring::npos, "saying why", e.what());
+        }
+        CoUninitialize();
+        return 0;
+    };
+    HANDLE thread = CreateThread(
+        nullptr, 0, [](void *p) -> DWORD { return (*static_cast<decltype(body) *>(p))(nullptr); }, &body, 0, nullptr);
+    WaitForSingleObject(thread, 30000);
+    CloseHandle(thread);
+}
+
+void incomplete()
+{
+    try {
+        ComAutomationClient client([](const std::wstring &) {});
+        check(false, "creation fails without the type library");
+    } catch (const ComError &e) {
+        check(toInt(e.number()) == 429, "an incomplete registration is error 429", std::to_string(toInt(e.number())));
+        check(e.description().find(L"Reinstale o aplicativo de conferência") != std::wstring::npos,
+              "the report tells the operator what to do", e.what());
+    }
+}
+
 void killed()
 {
     ITestControl *steering = control();
@@ -136,8 +269,8 @@ void killed()
     long pid = 0;
     steering->ProcessId(&pid);
     check(pid != long(GetCurrentProcessId()), "the server runs in a process of its own");
-    ComAutomationClient client([](const std::wstring &) {});
-    client.sendChatText(L"antes");
+    auto client = std::make_unique<ComAutomationClient>([](const std::wstring &) {});
+    client->sendChatText(L"antes");
     HANDLE server = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, DWORD(pid));
     check(server != nullptr, "the server process can be opened");
     TerminateProcess(server, 9);
@@ -149,9 +282,9 @@ void killed()
         int number = 0;
         try {
             if (call == 0)
-                client.sendChatText(L"alguém?");
+                client->sendChatText(L"alguém?");
             else
-                client.receivingAudio();
+                client->receivingAudio();
         } catch (const ComError &e) {
             number = toInt(e.number());
         }
@@ -160,6 +293,10 @@ void killed()
               std::to_string(number));
         check(seconds < 5.0, "the failing call returns at once", std::to_string(seconds) + " s");
     }
+    const auto start = std::chrono::steady_clock::now();
+    client.reset();
+    check(secondsSince(start) < 5.0, "the client lets go promptly of a server that is gone",
+          std::to_string(secondsSince(start)) + " s");
     steering->Release(); // fails quietly: the server is gone
 }
 
@@ -172,13 +309,18 @@ int wmain(int argc, wchar_t **argv)
     try {
         if (mode == L"unregistered") {
             unregistered();
+            notAnApartmentThread();
+        } else if (mode == L"incomplete") {
+            incomplete();
         } else if (mode == L"inproc" || mode == L"outproc") {
             for (long discovery : {0L, 1L, 2L})
-                conversation(discovery);
+                conversation(discovery, mode == L"inproc");
+            if (mode == L"outproc")
+                backToBack();
         } else if (mode == L"killed") {
             killed();
         } else {
-            std::printf("usage: test_com_link unregistered|inproc|outproc|killed\n");
+            std::printf("usage: test_com_link unregistered|incomplete|inproc|outproc|killed\n");
             return 2;
         }
     } catch (const ComError &e) {
