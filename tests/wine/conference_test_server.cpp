@@ -571,6 +571,11 @@ private:
             rejectNextCalls = count;
             return S_OK;
         }
+        HRESULT STDMETHODCALLTYPE PendingRejections(long *count) override
+        {
+            *count = rejectNextCalls;
+            return S_OK;
+        }
         HRESULT STDMETHODCALLTYPE FireOdd(long kind) override
         {
             m_owner->fireOdd(kind);
