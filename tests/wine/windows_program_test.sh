@@ -146,8 +146,15 @@ check "Ler CHAT gravado reads it back" wait_for 15 saved_as "$work/expected2"
 click "$W" "${COMMAND3[@]}"
 check "Ajuda opens" wait_for 10 has_window Ajuda
 check "titled exactly" title_is "$(window_named Ajuda)" Ajuda
+# While it is open the chat window takes no clicks, and the conference's
+# events still arrive (handed on after the server's call has returned).
+click "$W" "${COMMAND5[@]}"
+check "a text raised while Ajuda is open returns to the server" \
+    wine64 "$out/conference_control.exe" fire "PY9CCC: durante a ajuda"
 click "$(window_named Ajuda)" 4440 3600 1335 615
 check "Retornar closes it" wait_for 10 no_window Ajuda
+{ cat "$work/expected1"; printf 'PY9CCC: durante a ajuda\r\n\r\n'; } >"$work/expected3"
+check "the text raised meanwhile is in the conversation, nothing cleared" wait_for 15 saved_as "$work/expected3"
 click "$W" "${SOBRE[@]}"
 check "Sobre opens" wait_for 10 has_window Sobre
 click "$(window_named Sobre)" 240 4320 2295 495
