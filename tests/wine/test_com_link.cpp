@@ -277,22 +277,24 @@ void backToBack()
     check(true, "back-to-back creations");
 }
 
+DWORD WINAPI clientInMultithreadedApartment(void *)
+{
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    try {
+        ComAutomationClient client([](const std::wstring &) {});
+        check(false, "a multithreaded apartment is refused");
+    } catch (const ComError &e) {
+        check(toInt(e.number()) == 429, "a multithreaded apartment is refused with error 429");
+        check(e.description().find(L"apartamento") != std::wstring::npos, "saying why", e.what());
+    }
+    CoUninitialize();
+    return 0;
+}
+
 void notAnApartmentThread()
 {
-    auto body = [](void *) -> DWORD {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        try {
-            ComAutomationClient client([](const std::wstring &) {});
-            check(false, "a multithreaded apartment is refused");
-        } catch (const ComError &e) {
-            check(toInt(e.number()) == 429, "a multithreaded apartment is refused with error 429");
-            check(e.description().find(L"apartamento") != std::wstring::npos, "saying why", e.what());
-        }
-        CoUninitialize();
-        return 0;
-    };
-    HANDLE thread = CreateThread(
-        nullptr, 0, [](void *p) -> DWORD { return (*static_cast<decltype(body) *>(p))(nullptr); }, &body, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, clientInMultithreadedApartment, nullptr, 0, nullptr);
+    check(thread != nullptr, "a second thread starts");
     WaitForSingleObject(thread, 30000);
     CloseHandle(thread);
 }
