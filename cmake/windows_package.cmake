@@ -19,7 +19,7 @@ set(CPACK_NSIS_INSTALLED_ICON_NAME velmora.exe)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_CREATE_ICONS_EXTRA
     "SetOutPath '$DOCUMENTS'
-  CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\Velmora.lnk' '$INSTDIR\\velmora.exe'
+  CreateShortCut '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Velmora.lnk' '$INSTDIR\\\\velmora.exe'
   SetOutPath '$INSTDIR'")
-set(CPACK_NSIS_DELETE_ICONS_EXTRA "Delete '$SMPROGRAMS\\$MUI_TEMP\\Velmora.lnk'")
+set(CPACK_NSIS_DELETE_ICONS_EXTRA "Delete '$SMPROGRAMS\\\\$MUI_TEMP\\\\Velmora.lnk'")
 include(CPack)

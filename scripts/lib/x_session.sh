@@ -111,3 +111,34 @@ click() {
     origin_of "$1"
     xdotool mousemove $((ox + $2 / 15 + $4 / 30)) $((oy + $3 / 15 + $5 / 30)) click 1
 }
+
+# pixel WINDOW X Y: the colour at a point given in pixels from the window's corner.
+pixel() {
+    origin_of "$1"
+    import -window root -crop "1x1+$((ox + $2))+$((oy + $3))" -depth 8 txt:- 2>/dev/null |
+        tail -n 1 | grep -o '#[0-9A-F]\{6\}' | head -n 1
+}
+pixel_is() { [ "$(pixel "$1" "$2" "$3")" = "$4" ]; }
+# title_is WINDOW TEXT: what the title bar shows (the name Qt gives the window manager).
+title_is() {
+    local title
+    title="$(xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p')"
+    [ "$title" = "$2" ] && return 0
+    echo "title: '$title', expected '$2'"
+    return 1
+}
+press_ok() { xdotool windowfocus --sync "$(window_named Velmora)" key Return 2>/dev/null; }
+
+# The controls, in twips from the chat window's corner.
+TEXT2=(240 5400 5895 375)
+COMMAND1=(5040 6480 1215 975)
+COMMAND2=(600 5880 2295 375)
+GRAVAR=(120 6480 1815 495)
+LER=(120 7080 1815 495)
+COMMAND5=(3120 6480 1815 495)
+COMMAND3=(4080 7080 855 375)
+SOBRE=(3120 7080 855 375)
+LAMP_X=$(((2280 + 495 / 2) / 15))
+LAMP_Y=$(((6600 + 375 / 2) / 15))
+GREEN="#00FF00"
+RED="#FF0000"

@@ -25,22 +25,6 @@ start_velmora() { # start_velmora FOLDER
     pids+=("$velmora_pid")
 }
 
-# pixel WINDOW X Y: the colour at a point given in pixels from the window's corner.
-pixel() {
-    origin_of "$1"
-    import -window root -crop "1x1+$((ox + $2))+$((oy + $3))" -depth 8 txt:- 2>/dev/null |
-        tail -n 1 | grep -o '#[0-9A-F]\{6\}' | head -n 1
-}
-pixel_is() { [ "$(pixel "$1" "$2" "$3")" = "$4" ]; }
-# title_is WINDOW TEXT: what the title bar shows (the name Qt gives the window manager).
-title_is() {
-    local title
-    title="$(xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p')"
-    [ "$title" = "$2" ] && return 0
-    echo "title: '$title', expected '$2'"
-    return 1
-}
-
 sent_lines() { [ "$(wc -l <"$work/sent.txt")" -ge "$1" ]; }
 sent_line() { sed -n "${1}p" "$work/sent.txt"; }
 # sent_line_is N TEXT: the conference's Nth received line, told when it differs.
@@ -50,26 +34,13 @@ sent_line_is() {
     return 1
 }
 
-# The controls, in twips from the chat window's corner.
-TEXT2=(240 5400 5895 375)
-COMMAND2=(600 5880 2295 375)
-GRAVAR=(120 6480 1815 495)
-LER=(120 7080 1815 495)
-COMMAND5=(3120 6480 1815 495)
-COMMAND3=(4080 7080 855 375)
-SOBRE=(3120 7080 855 375)
-LAMP_X=$(((2280 + 495 / 2) / 15))
-LAMP_Y=$(((6600 + 375 / 2) / 15))
-GREEN="#00FF00"
-RED="#FF0000"
-
 # --- start-up with no conference application -------------------------------------
 
 mkdir -p "$work/none"
 start_velmora "$work/none"
 check "with no conference application the error report appears" wait_for 10 has_window Velmora
 check "and no chat window" no_window "Chat por ORBEL"
-xdotool windowfocus --sync "$(window_named Velmora)" key Return 2>/dev/null
+press_ok
 check "pressing OK ends the program" ended "$velmora_pid"
 check "with a non-zero status" test "${status:-0}" -ne 0
 
@@ -96,7 +67,7 @@ click "$W" "${LER[@]}"
 check "with no chat.txt a message box appears" wait_for 5 has_window Velmora
 xdotool windowfocus --sync "$(window_named Velmora)" key ctrl+c 2>/dev/null
 check "it says to save first" wait_for 5 bash -c "xclip -o -selection clipboard 2>/dev/null | grep -qF \"Grave o 'chat' primeiro!\""
-xdotool windowfocus --sync "$(window_named Velmora)" key Return 2>/dev/null
+press_ok
 check "OK closes it" wait_for 5 no_window Velmora
 
 # Typing and Enter, accents included; an empty line; the button.
@@ -158,7 +129,7 @@ check "a vanished conference brings the error report" wait_for 5 has_window Velm
 reported=$(($(now_ms) - start))
 echo "error report after ${reported} ms"
 check "within about a second" test "$reported" -le 2000
-xdotool windowfocus --sync "$(window_named Velmora)" key Return 2>/dev/null
+press_ok
 check "pressing OK ends the program" ended "$velmora_pid"
 check "with a non-zero status" test "${status:-0}" -ne 0
 
