@@ -123,8 +123,14 @@ void velmora::buildControls()
     Frame2 = FormStyle::frame(this, QStringLiteral("Envia texto"), twipsRect(120, 5160, 6135, 1215));
     Text2 = new QLineEdit(Frame2);
     Text2->setGeometry(twipsRect(120, 240, 5895, 375));
-    // Whatever the operator types or pastes is sent whole.
+    // Whatever the operator types or pastes is sent whole. Laid out without
+    // kerning or shaping (which the designed bitmap font never had), a pasted
+    // megabyte costs a fraction of the time before the window answers again.
     Text2->setMaxLength(std::numeric_limits<int>::max());
+    QFont plain = Text2->font();
+    plain.setKerning(false);
+    plain.setStyleStrategy(QFont::PreferNoShaping);
+    Text2->setFont(plain);
     Command2 = FormStyle::graphicalButton(Frame2, QStringLiteral("Envia texto digitado"),
                                           twipsRect(480, 720, 2295, 375), 0x0080FF80);
     Command4 = FormStyle::graphicalButton(Frame2, QStringLiteral("Limpa texto digitado"),
