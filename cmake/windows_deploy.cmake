@@ -16,29 +16,43 @@ foreach(plugin IN LISTS velmora_plugins)
 endforeach()
 get_target_property(qt_core_dll Qt6::Core IMPORTED_LOCATION_RELEASE)
 get_filename_component(qt_bin ${qt_core_dll} DIRECTORY)
-execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-libgcc-file-name OUTPUT_VARIABLE libgcc OUTPUT_STRIP_TRAILING_WHITESPACE)
-get_filename_component(gcc_dir ${libgcc} DIRECTORY)
-list(APPEND velmora_dll_dirs ${qt_bin} ${gcc_dir} /usr/${MINGW_TRIPLE}/lib)
+list(APPEND velmora_dll_dirs ${qt_bin})
+if(MINGW)
+  # The compiler's run-time DLLs.
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-libgcc-file-name OUTPUT_VARIABLE libgcc
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  get_filename_component(gcc_dir ${libgcc} DIRECTORY)
+  list(APPEND velmora_dll_dirs ${gcc_dir})
+  if(MINGW_TRIPLE)
+    list(APPEND velmora_dll_dirs /usr/${MINGW_TRIPLE}/lib)
+  endif()
+endif()
 
 # Windows finds DLLs whatever the case of their names, and import tables name
-# them in any case; the search below is made case-blind through a folder of
-# lower-case links to every DLL there is.
-install(CODE "
-  set(links \"\${CMAKE_CURRENT_BINARY_DIR}/dll-names\")
-  file(REMOVE_RECURSE \"\${links}\")
-  file(MAKE_DIRECTORY \"\${links}\")
+# them in any case. On Windows the file system does the same; elsewhere the
+# search is made case-blind through a folder of lower-case links to every DLL.
+if(CMAKE_HOST_WIN32)
+  set(velmora_find_dlls "set(search ${velmora_dll_dirs})")
+else()
+  set(velmora_find_dlls "
+  set(search \"\${CMAKE_CURRENT_BINARY_DIR}/dll-names\")
+  file(REMOVE_RECURSE \"\${search}\")
+  file(MAKE_DIRECTORY \"\${search}\")
   foreach(dir ${velmora_dll_dirs})
     file(GLOB dlls \"\${dir}/*.dll\")
     foreach(dll IN LISTS dlls)
       get_filename_component(name \"\${dll}\" NAME)
       string(TOLOWER \"\${name}\" lower)
-      file(CREATE_LINK \"\${dll}\" \"\${links}/\${lower}\" SYMBOLIC)
+      file(CREATE_LINK \"\${dll}\" \"\${search}/\${lower}\" SYMBOLIC)
     endforeach()
-  endforeach()
+  endforeach()")
+endif()
+install(CODE "
+  ${velmora_find_dlls}
   file(GET_RUNTIME_DEPENDENCIES
     EXECUTABLES \"$<TARGET_FILE:velmora>\"
     LIBRARIES ${velmora_plugin_files}
-    DIRECTORIES \"\${links}\"
+    DIRECTORIES \${search}
     RESOLVED_DEPENDENCIES_VAR found
     UNRESOLVED_DEPENDENCIES_VAR from_windows)
   foreach(dll IN LISTS found)
