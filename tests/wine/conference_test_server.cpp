@@ -729,12 +729,31 @@ HRESULT unregisterServer()
 }
 
 #ifdef CONFERENCE_TEST_SERVER_EXE
-// The last object or lock gone: COM stops handing out this server's class
-// (so that a new creation starts a new server) and the server ends.
+DWORD classCookie = 0;
+
+// Ends the server unless a creation already under way when its class was
+// withdrawn has brought an object back.
+void CALLBACK quitIfIdle(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    if (objectsAlive == 0 && serverLocks == 0)
+        PostQuitMessage(0);
+}
+
+// The last object or lock gone: the class is withdrawn at once, so that a new
+// creation starts a new server instead of landing in this ending one (COM
+// does that in CoReleaseServerProcess; Wine's does not), and the server ends
+// shortly after, once any call already on its way has been served.
 void objectGone()
 {
-    if (CoReleaseServerProcess() == 0)
-        PostQuitMessage(0);
+    if (CoReleaseServerProcess() != 0)
+        return;
+    CoSuspendClassObjects();
+    if (classCookie) {
+        CoRevokeClassObject(classCookie);
+        classCookie = 0;
+    }
+    SetTimer(nullptr, 0, 500, quitIfIdle);
 }
 
 // A busy application: refuses the calls RejectNextCalls asked it to.
@@ -788,9 +807,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     BusyFilter busy;
     CoRegisterMessageFilter(&busy, nullptr);
-    DWORD cookie = 0;
     if (FAILED(CoRegisterClassObject(CLSID_Conference, &factory, CLSCTX_LOCAL_SERVER,
-                                     REGCLS_MULTIPLEUSE | REGCLS_SUSPENDED, &cookie))
+                                     REGCLS_MULTIPLEUSE | REGCLS_SUSPENDED, &classCookie))
         || FAILED(CoResumeClassObjects()))
         return 2;
     MSG message;
@@ -798,7 +816,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    CoRevokeClassObject(cookie);
+    if (classCookie)
+        CoRevokeClassObject(classCookie);
     CoRegisterMessageFilter(nullptr, nullptr);
     CoUninitialize();
     return 0;
