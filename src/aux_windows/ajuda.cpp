@@ -55,6 +55,7 @@ void Ajuda::Form_Load(QWidget *form)
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text1->setFont(FormStyle::boldFont(FormStyle::SansSerif, 9.75));
     Text1->setText(helpText());
+    Text1->moveCursor(QTextCursor::Start); // the text is read from its first line
     Text1->setAccessibleName(QStringLiteral("Texto de ajuda"));
     Label1 = FormStyle::label(form, QStringLiteral("Velmora"), twipsRect(720, 120, 4935, 735), 0x00FF0000,
                               FormStyle::boldFont(FormStyle::Serif, 27.75));
