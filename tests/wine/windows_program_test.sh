@@ -48,6 +48,13 @@ start_program() {
     velmora_pid=$!
     pids+=("$velmora_pid")
 }
+# report_says TEXT: the message box's text, copied with Ctrl+C, holds TEXT.
+report_says() {
+    xdotool windowfocus --sync "$(window_named Velmora)" key ctrl+c 2>/dev/null
+    wait_for 5 bash -c "xclip -o -selection clipboard 2>/dev/null | grep -qF \"$1\"" && return 0
+    echo "the report says: $(xclip -o -selection clipboard 2>/dev/null | head -n 3)"
+    return 1
+}
 size_is() {
     eval "$(xdotool getwindowgeometry --shell "$1")"
     [ "${WIDTH}x${HEIGHT}" = "$2" ] && return 0
@@ -63,6 +70,7 @@ check "and the plugins in their folders" \
     test -f "$program/platforms/qwindows.dll" -a -f "$program/imageformats/qgif.dll"
 start_program "$program" velmora.exe
 check "with nothing registered the error report appears" wait_for 60 has_window Velmora
+check "error 429" report_says "'429'"
 check "and no chat window" no_window "Chat por ORBEL"
 press_ok
 check "pressing OK ends the program" ended "$velmora_pid"
@@ -142,6 +150,7 @@ start=$(now_ms)
 check "the server killed: the error report" wait_for 10 has_window Velmora
 reported=$(($(now_ms) - start))
 echo "error report after ${reported} ms"
+check "error 462" report_says "'462'"
 check "within about a second" test "$reported" -le 2500
 press_ok
 check "pressing OK ends the program" ended "$velmora_pid"
