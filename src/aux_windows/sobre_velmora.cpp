@@ -10,8 +10,7 @@
 #include <QPushButton>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
-#include <shellapi.h>
+#include "aux_windows/windows_shell.h"
 #endif
 
 using FormStyle::boldFont;
@@ -25,8 +24,7 @@ void openWithDesktop(const QUrl &url, QWidget *window)
 {
 #ifdef Q_OS_WIN
     const QString address = url.toString();
-    ShellExecuteW(reinterpret_cast<HWND>(window->winId()), L"open", reinterpret_cast<LPCWSTR>(address.utf16()), L"",
-                  L"", SW_SHOWNORMAL);
+    windowsShellOpen(reinterpret_cast<void *>(window->winId()), reinterpret_cast<const wchar_t *>(address.utf16()));
 #else
     Q_UNUSED(window);
     QDesktopServices::openUrl(url);

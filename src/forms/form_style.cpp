@@ -11,7 +11,7 @@
 #include <QWidget>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
+#include "forms/windows_colours.h"
 #endif
 
 namespace FormStyle {
@@ -92,8 +92,7 @@ QFrame *horizontalRule(QWidget *parent, int x1, int x2, int y)
 QColor systemColour(int index)
 {
 #ifdef Q_OS_WIN
-    const DWORD value = GetSysColor(index);
-    return bgr(quint32(value));
+    return bgr(quint32(windowsSystemColour(index)));
 #else
     // Classic colours: active title bar from the desktop theme's highlight,
     // the desktop a fixed teal.

@@ -10,7 +10,7 @@
 #include <array>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
+#include "transcript/windows_attributes.h"
 #endif
 
 namespace {
@@ -206,8 +206,7 @@ bool TranscriptFile::exists(const QString &path)
     if (!info.exists() || !info.isFile() || info.isHidden())
         return false;
 #ifdef Q_OS_WIN
-    const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(info.absoluteFilePath().utf16()));
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_SYSTEM))
+    if (isWindowsSystemFile(reinterpret_cast<const wchar_t *>(info.absoluteFilePath().utf16())))
         return false;
 #endif
     return true;

@@ -1,0 +1,8 @@
+#include "forms/windows_colours.h"
+
+#include <windows.h>
+
+unsigned long windowsSystemColour(int index)
+{
+    return GetSysColor(index);
+}
