@@ -34,7 +34,7 @@ WINE_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine64-tools 
 
 # What cross-building the Windows program and its installer needs (the Qt kit itself: scripts/windows-qt-kit).
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-                  qt6-base-dev qt6-base-dev-tools ninja-build zstd nsis zip)
+                  qt6-base-dev qt6-base-dev-tools ninja-build zstd nsis unzip)
 
 # ensure_i386: lets apt install i386 packages.
 ensure_i386() {

@@ -137,142 +137,43 @@ public:
         SetTimer(nullptr, 0, 30, fireLater);
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Slot7(long *value) override
-    {
-        return value ? (*value = 7, S_OK) : E_POINTER;
-    }
-    HRESULT STDMETHODCALLTYPE Slot8(BSTR) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot9(long) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot10(long *value) override
-    {
-        return value ? (*value = 10, S_OK) : E_POINTER;
-    }
-    HRESULT STDMETHODCALLTYPE Slot11(BSTR) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot12(long) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot14(BSTR) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot15(long) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot16(long *value) override
-    {
-        return value ? (*value = 16, S_OK) : E_POINTER;
-    }
-    HRESULT STDMETHODCALLTYPE Slot17(BSTR) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot18(long) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot19(long *value) override
-    {
-        return value ? (*value = 19, S_OK) : E_POINTER;
-    }
-    HRESULT STDMETHODCALLTYPE Slot20(BSTR) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot21(long) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot22(long *value) override
-    {
-        return value ? (*value = 22, S_OK) : E_POINTER;
-    }
-    HRESULT STDMETHODCALLTYPE Slot23(BSTR) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot24(long) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot25(long *value) override
-    {
-        return value ? (*value = 25, S_OK) : E_POINTER;
-    }
-    HRESULT STDMETHODCALLTYPE Slot26(BSTR) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot27(long) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot28(long *value) override
-    {
-        return value ? (*value = 28, S_OK) : E_POINTER;
-    }
-    HRESULT STDMETHODCALLTYPE Slot29(BSTR) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot30(long) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot31(long *value) override
-    {
-        return value ? (*value = 31, S_OK) : E_POINTER;
-    }
-    HRESULT STDMETHODCALLTYPE Slot32(BSTR) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot33(long) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot34(long *value) override
-    {
-        return value ? (*value = 34, S_OK) : E_POINTER;
-    }
-    HRESULT STDMETHODCALLTYPE Slot35(BSTR) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot36(long) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot37(long *value) override
-    {
-        return value ? (*value = 37, S_OK) : E_POINTER;
-    }
-    HRESULT STDMETHODCALLTYPE Slot38(BSTR) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot39(long) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot41(BSTR) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Slot42(long) override
-    {
-        return S_OK;
-    }
+    // The slots around the two operations, one line each.
+    // clang-format off
+    HRESULT STDMETHODCALLTYPE Slot7(long *value) override { return value ? (*value = 7, S_OK) : E_POINTER; }
+    HRESULT STDMETHODCALLTYPE Slot8(BSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot9(long) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot10(long *value) override { return value ? (*value = 10, S_OK) : E_POINTER; }
+    HRESULT STDMETHODCALLTYPE Slot11(BSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot12(long) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot14(BSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot15(long) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot16(long *value) override { return value ? (*value = 16, S_OK) : E_POINTER; }
+    HRESULT STDMETHODCALLTYPE Slot17(BSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot18(long) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot19(long *value) override { return value ? (*value = 19, S_OK) : E_POINTER; }
+    HRESULT STDMETHODCALLTYPE Slot20(BSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot21(long) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot22(long *value) override { return value ? (*value = 22, S_OK) : E_POINTER; }
+    HRESULT STDMETHODCALLTYPE Slot23(BSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot24(long) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot25(long *value) override { return value ? (*value = 25, S_OK) : E_POINTER; }
+    HRESULT STDMETHODCALLTYPE Slot26(BSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot27(long) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot28(long *value) override { return value ? (*value = 28, S_OK) : E_POINTER; }
+    HRESULT STDMETHODCALLTYPE Slot29(BSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot30(long) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot31(long *value) override { return value ? (*value = 31, S_OK) : E_POINTER; }
+    HRESULT STDMETHODCALLTYPE Slot32(BSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot33(long) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot34(long *value) override { return value ? (*value = 34, S_OK) : E_POINTER; }
+    HRESULT STDMETHODCALLTYPE Slot35(BSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot36(long) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot37(long *value) override { return value ? (*value = 37, S_OK) : E_POINTER; }
+    HRESULT STDMETHODCALLTYPE Slot38(BSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot39(long) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot41(BSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Slot42(long) override { return S_OK; }
+    // clang-format on
     // IConnectionPointContainer
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints **points) override
     {
