@@ -1,10 +1,36 @@
-// The multi-line text box on its own: its text read back with CR LF, and
-// caret positions counted in that text.
+// The multi-line text box on its own: its text read back exactly as it came,
+// caret positions counted in that text, whatever the breaks for the eye.
 #include "forms/text_box.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextBoundaryFinder>
+
+#include <functional>
+
+namespace {
+
+// Every paragraph of the picture within the limit, and no break for the eye
+// between two characters that a reader sees as one.
+void checkPicture(const TextBox &box)
+{
+    QCoreApplication::processEvents(); // the picture of an edit is mended in the next turn of the loop
+    for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next()) {
+        QVERIFY(block.length() - 1 <= TextBox::MaxParagraphLength);
+        const QTextBlock next = block.next();
+        if (!next.isValid() || block.text().isEmpty() || next.text().isEmpty())
+            continue;
+        const QString around = block.text().right(8) + next.text().left(8);
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, around);
+        finder.setPosition(std::min<qsizetype>(8, block.text().size()));
+        QVERIFY2(finder.isAtBoundary(), qPrintable(around));
+    }
+}
+
+} // namespace
 
 class TestTextBox : public QObject
 {
@@ -26,17 +52,162 @@ private slots:
         QCOMPARE(box.textLength(), box.text().size());
     }
 
-    void everyLineBreakReadsBackAsCrLf()
+    void everyLineBreakReadsBackAsItCame()
     {
+        // Each is shown as a line break; a CR and an LF arriving apart are one.
         TextBox box;
         box.appendText(QStringLiteral("a\r\n"));
         box.appendText(QStringLiteral("LF\nsó\r\n"));
         box.appendText(QStringLiteral("CR\r"));
-        const QString expected = QStringLiteral("a\r\nLF\r\nsó\r\nCR\r\n");
+        box.appendText(QStringLiteral("\nu") + QChar(0x2029) + QStringLiteral("v") + QChar(0xFDD0) + QStringLiteral("w")
+                       + QChar(0xFDD1) + QStringLiteral("x\r"));
+        const QString expected = QStringLiteral("a\r\nLF\nsó\r\nCR\r\nu") + QChar(0x2029) + QStringLiteral("v")
+                                 + QChar(0xFDD0) + QStringLiteral("w") + QChar(0xFDD1) + QStringLiteral("x\r");
         QCOMPARE(box.text(), expected);
         QCOMPARE(box.textLength(), expected.size());
+        QCOMPARE(box.document()->blockCount(), 9);
         box.appendText(QStringLiteral("fim"));
         QCOMPARE(box.text(), expected + QStringLiteral("fim"));
+
+        // Copied with the desktop's line ends.
+        box.selectAll();
+        box.copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("a\nLF\nsó\nCR\nu") + QChar(0x2029)
+                                                           + QStringLiteral("v") + QChar(0xFDD0) + QStringLiteral("w")
+                                                           + QChar(0xFDD1) + QStringLiteral("x\nfim"));
+    }
+
+    void editsAtBreaksForTheEyeChangeOnlyWhatTheyTouch()
+    {
+        // One line of 1,000 "a" and 1,000 "b" is shown as two paragraphs.
+        const QString as(1000, QLatin1Char('a'));
+        const QString bs(1000, QLatin1Char('b'));
+        const QString original = QStringLiteral("PREV\r\n") + as + bs + QStringLiteral("\r\nPOST\r\n");
+        const qsizetype join = 6 + 1000;
+        struct Edit {
+            const char *name;
+            std::function<void(TextBox &)> keys;
+            QString expected;
+        };
+        const Edit edits[] = {
+            {"Delete",
+             [&](TextBox &box) {
+                 box.setSelStart(join);
+                 QTest::keyClick(&box, Qt::Key_Delete);
+             },
+             QString(original).remove(join, 1)},
+            {"Backspace",
+             [&](TextBox &box) {
+                 box.setSelStart(join);
+                 QTest::keyClick(&box, Qt::Key_Backspace);
+             },
+             QString(original).remove(join - 1, 1)},
+            {"Right then Backspace",
+             [&](TextBox &box) {
+                 box.setSelStart(join - 1);
+                 QTest::keyClick(&box, Qt::Key_Right);
+                 QTest::keyClick(&box, Qt::Key_Right);
+                 QTest::keyClick(&box, Qt::Key_Backspace);
+             },
+             QString(original).remove(join, 1)},
+            {"typed over a selection",
+             [&](TextBox &box) {
+                 box.setSelStart(join - 2);
+                 for (int i = 0; i < 4; ++i)
+                     QTest::keyClick(&box, Qt::Key_Right, Qt::ShiftModifier);
+                 QTest::keyClick(&box, Qt::Key_X);
+             },
+             QString(original).replace(join - 2, 4, QStringLiteral("x"))},
+            {"cut",
+             [&](TextBox &box) {
+                 box.setSelStart(join - 3);
+                 for (int i = 0; i < 5; ++i)
+                     QTest::keyClick(&box, Qt::Key_Right, Qt::ShiftModifier);
+                 box.cut();
+             },
+             QString(original).remove(join - 3, 5)},
+            {"Enter",
+             [&](TextBox &box) {
+                 box.setSelStart(join);
+                 QTest::keyClick(&box, Qt::Key_Return);
+             },
+             QString(original).insert(join, QStringLiteral("\r\n"))},
+        };
+        for (const Edit &edit : edits) {
+            TextBox box;
+            box.appendText(original);
+            QCOMPARE(box.document()->blockCount(), 5);
+            edit.keys(box);
+            QVERIFY2(box.text() == edit.expected, edit.name);
+            QCOMPARE(box.textLength(), edit.expected.size());
+            box.selectAll();
+            QCOMPARE(box.selStart(), 0);
+            checkPicture(box);
+        }
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("aaabb"));
+
+        // Backspace where a very long message was broken for the eye.
+        TextBox box;
+        box.appendText(QString(1500, QLatin1Char('a')) + QStringLiteral("NEXT"));
+        box.setSelStart(1500);
+        QTest::keyClick(&box, Qt::Key_Backspace);
+        QCOMPARE(box.text(), QString(1499, QLatin1Char('a')) + QStringLiteral("NEXT"));
+
+        // A CR and an LF brought together by an edit become one line break on screen too.
+        box.setText(QStringLiteral("x\ry\nz"));
+        box.setSelStart(2);
+        QTest::keyClick(&box, Qt::Key_Delete);
+        QCOMPARE(box.text(), QStringLiteral("x\r\nz"));
+        QTRY_COMPARE(box.document()->blockCount(), 2);
+    }
+
+    void pastedAndTypedTextIsLaidOutAndKeptExactly()
+    {
+        TextBox box;
+        box.appendText(QStringLiteral("antes\r\n"));
+        QString pasted(300000, QLatin1Char('p'));
+        pasted += QStringLiteral("\nLF só\rCR");
+        QGuiApplication::clipboard()->setText(pasted);
+        box.paste();
+        QCOMPARE(box.text(), QStringLiteral("antes\r\n") + pasted);
+        QCOMPARE(box.selStart(), box.textLength());
+        QVERIFY(box.document()->blockCount() > 300);
+        checkPicture(box);
+
+        // Dropped text goes the same way.
+        struct DropBox : TextBox {
+            void drop(QDropEvent *event) { dropEvent(event); }
+        } target;
+        target.setText(QStringLiteral("ab"));
+        QMimeData data;
+        data.setText(QString(2500, QLatin1Char('d')));
+        QDropEvent drop(QPointF(1, 1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        target.drop(&drop);
+        QCOMPARE(target.text(), QString(2500, QLatin1Char('d')) + QStringLiteral("ab"));
+        QCOMPARE(target.selStart(), 2500);
+        checkPicture(target);
+
+        // Typing on and on at the end of a line: its picture is broken up later.
+        box.setText(QString(1990, QLatin1Char('t')));
+        box.setSelStart(box.textLength());
+        QTest::keyClicks(&box, QString(20, QLatin1Char('u')));
+        QCOMPARE(box.text(), QString(1990, QLatin1Char('t')) + QString(20, QLatin1Char('u')));
+        QTRY_COMPARE(box.document()->blockCount(), 3);
+        checkPicture(box);
+    }
+
+    void breaksForTheEyeNeverSplitWhatAReaderSeesAsOne()
+    {
+        TextBox box;
+        box.appendText(QString(999, QLatin1Char('x')));
+        box.appendText(QStringLiteral("😀abc"));
+        box.appendText(QStringLiteral("\r\n") + QString(999, QLatin1Char('e')) + QStringLiteral("e\u0301f\r\n"));
+        box.appendText(QString(999, QLatin1Char('f')) + QStringLiteral("🇧🇷🇧🇷\r\n"));
+        QCOMPARE(box.text(), QString(999, QLatin1Char('x')) + QStringLiteral("😀abc\r\n")
+                                 + QString(999, QLatin1Char('e')) + QStringLiteral("e\u0301f\r\n")
+                                 + QString(999, QLatin1Char('f')) + QStringLiteral("🇧🇷🇧🇷\r\n"));
+        QCOMPARE(box.document()->blockCount(), 7);
+        checkPicture(box);
     }
 
     void longLinesKeepTheirTextThroughEdits()
@@ -70,7 +241,8 @@ private slots:
         QCOMPARE(box.textLength(), expected.size());
         box.selectAll();
         box.copy();
-        QCOMPARE(QGuiApplication::clipboard()->text(), expected);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QString(expected).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
         box.setText(QString());
         QCOMPARE(box.textLength(), 0);
     }

@@ -2,17 +2,23 @@
 
 #include <QPlainTextEdit>
 
-// A multi-line text box. Its text reads back with CR LF at every line break,
-// as the conversation is kept and saved, and the caret position is counted
-// in that text (CR LF being two characters). Appending is incremental: one
-// arrival costs in proportion to the arrival, not to the conversation.
-//
-// A very long line is shown as several paragraphs of at most
-// MaxParagraphLength characters, broken after a space where there is one near
-// the limit, else anywhere: laying out one huge paragraph costs far more than
-// in proportion to its length, and would stall the window. These breaks are
-// for the eye only: the text, its length, the caret positions and what is
-// copied never contain them.
+#include <vector>
+
+// A multi-line text box that keeps its text exactly as it came. The text is
+// the model; the document on screen is only its picture:
+// - every line break of the text (CR LF, a lone CR or LF, and the other
+//   characters a document takes as a paragraph break) is shown as a line
+//   break and reads back as the characters it was;
+// - a very long line is shown as several paragraphs of at most
+//   MaxParagraphLength characters, broken after a space where there is one
+//   near the limit, else between two characters a reader sees as separate
+//   (never inside a letter with its accents, a surrogate pair or a flag):
+//   laying out one huge paragraph costs far more than in proportion to its
+//   length and would stall the window. These breaks are for the eye only.
+// The text, its length, caret positions and what is copied count the text as
+// it came. An edit by the user changes exactly the characters it touched,
+// wherever the breaks for the eye fall; whatever is pasted or dropped is laid
+// out the same way as an arrival, so no text of any length stalls the box.
 class TextBox : public QPlainTextEdit
 {
     Q_OBJECT
@@ -22,14 +28,15 @@ public:
 
     explicit TextBox(QWidget *parent = nullptr);
 
-    QString text() const;
+    QString text() const { return m_text; }
+    qsizetype textLength() const { return m_text.size(); }
     // Replaces the text in one change.
     void setText(const QString &text);
-    // Adds text at the end in one change; CR LF, CR or LF start a new line.
+    // Adds text at the end in one change.
     void appendText(const QString &text);
+    // Replaces the characters [from, to) of the text with text, in one change.
+    void replaceText(qsizetype from, qsizetype to, const QString &text);
 
-    // Length of text(), without building it.
-    qsizetype textLength() const;
     qsizetype selStart() const;
     // Puts the caret at position (clamped) and scrolls it into view.
     void setSelStart(qsizetype position);
@@ -39,22 +46,44 @@ public:
 
 protected:
     QMimeData *createMimeDataFromSelection() const override;
+    void insertFromMimeData(const QMimeData *source) override;
+    void dropEvent(QDropEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void insertAtEnd(const QString &text);
-    QString documentText() const;
-    qsizetype softBreaks() const;
-    // The position in text() of a position in the document.
-    qsizetype textPosition(int documentPosition) const;
+    // One paragraph of the document: its length, and how many characters of
+    // the text the break after it stands for (0 for a break for the eye).
+    struct Paragraph {
+        qsizetype length;
+        qsizetype breakAfter;
+    };
+    struct Located {
+        size_t index;
+        qsizetype documentStart;
+        qsizetype textStart;
+    };
+    struct Layout {
+        QString picture;
+        std::vector<Paragraph> paragraphs;
+    };
 
-    // The text as it reads back, kept up to date by appendText and rebuilt
-    // from the document after any other change, so that saving a long
-    // conversation does not walk the whole document.
-    mutable QString m_text;
-    mutable bool m_textCurrent = true;
-    // How many paragraphs continue the line before them; counted again after
-    // any change other than our own.
-    mutable qsizetype m_softBreaks = 0;
-    mutable bool m_softBreaksCurrent = true;
+    static Layout layOut(const QString &text, qsizetype lastBreak);
+    Located paragraphAtDocument(qsizetype position) const;
+    Located paragraphAtText(qsizetype position) const;
+    qsizetype textPosition(qsizetype documentPosition) const;
+    qsizetype documentPosition(qsizetype textPosition) const;
+    qsizetype documentLength() const;
+    // The document's characters [from, to) as the kept text says they are.
+    QString picture(qsizetype from, qsizetype to) const;
+    void replaceParagraphs(const Located &first, size_t last, const std::vector<Paragraph> &paragraphs);
+    // Brings the kept text up to date with a change the user made in the document.
+    void documentChanged(int position, int removed, int added);
+    // Lays out [from, to) of the text again, later: the text stays, its picture is mended.
+    void tidyLater(qsizetype from, qsizetype to);
+
+    QString m_text;
+    std::vector<Paragraph> m_paragraphs{{0, 0}};
+    // Where the last paragraph starts, so that arrivals at the end cost nothing per line.
+    Located m_last{0, 0, 0};
     bool m_changing = false;
 };
