@@ -154,6 +154,16 @@ int main(int argc, char **argv)
         row(t.figure, ours, theirs, t.plainToo ? "" : "minutes");
     }
 
+    // A million characters without a space pasted into the conversation box,
+    // then a short arrival after them.
+    QApplication::clipboard()->setText(letters(1000000, 0, {}));
+    window->Command5_Click();
+    const double oursPasted = largestStall([&] { box->paste(); }, [&] { return box->textLength() == 1000000; });
+    row("stall: 1,000,000 pasted in the box", oursPasted, 0, "minutes");
+    const double oursAfter = largestStall([&] { window->Echo_ChatTextReceived(QStringLiteral("depois")); },
+                                          [&] { return box->textLength() == 1000008; });
+    row("stall: then a short arrival", oursAfter, 0, "minutes");
+
     // A burst of texts through the stand-in and the bus.
     constexpr int burst = 10000;
     QByteArray lines;

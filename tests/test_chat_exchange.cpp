@@ -51,6 +51,12 @@ private slots:
         QCOMPARE(m_session->standin().sentLines(), QStringList({QStringLiteral("ação, pé, côr"), QString()}));
         QVERIFY(w->Text2->text().isEmpty());
         QVERIFY(w->Text2->hasFocus());
+
+        // A NUL, which the bus cannot carry, never cuts the text short.
+        w->Text2->setText(QStringLiteral("a") + QChar(0) + QStringLiteral("b"));
+        QTest::keyClick(w->Text2, Qt::Key_Return);
+        QVERIFY(m_session->standin().waitForSentLines(3));
+        QCOMPARE(m_session->standin().sentLines().at(2), QStringLiteral("a\uFFFDb"));
         QVERIFY(m_session->reports.isEmpty());
     }
 

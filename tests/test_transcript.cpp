@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -176,47 +177,88 @@ private slots:
             return false;
         });
         save();
-        QCOMPARE(m_session->messages.size(), 1);
-        QVERIFY2(m_session->messages.at(0).contains(QStringLiteral("57")), qPrintable(m_session->messages.at(0)));
+        QCOMPARE(m_session->messages,
+                 QStringList{QStringLiteral("Erro em tempo de execução '57':\n\nErro de E/S ao gravar \"chat.txt\"; o "
+                                            "arquivo anterior ficou como estava, a conversa não foi gravada e "
+                                            "continua na janela.")});
         QCOMPARE(readFile(QStringLiteral("chat.txt")), QByteArray("gravado no lugar\r\n\r\n"));
         QVERIFY(m_session->reports.isEmpty());
     }
 
     void failedSavesKeepTheBoxAndTheOldFile_data()
     {
+        const QString notSaved = QStringLiteral("a conversa não foi gravada e continua na janela.");
         QTest::addColumn<QString>("how");
-        QTest::newRow("write error") << "write";
-        QTest::newRow("chat.txt is a folder") << "folder";
-        QTest::newRow("current folder removed") << "removed";
+        QTest::addColumn<QString>("report");
+        QTest::newRow("write error") << "write"
+                                     << QStringLiteral("Erro em tempo de execução '57':\n\nErro de E/S ao gravar "
+                                                       "\"chat.txt\"; o arquivo anterior ficou como estava, ")
+                                            + notSaved;
+        QTest::newRow("chat.txt is a folder")
+            << "folder"
+            << QStringLiteral("Erro em tempo de execução '75':\n\nErro de acesso ao caminho/arquivo: \"chat.txt\" é "
+                              "uma pasta; ")
+                   + notSaved;
+        QTest::newRow("current folder removed")
+            << "removed"
+            << QStringLiteral("Erro em tempo de execução '76':\n\nCaminho não encontrado: a pasta de \"chat.txt\" não "
+                              "existe mais; ")
+                   + notSaved;
+        QTest::newRow("read-only disk") << "read-only"
+                                        << QStringLiteral("Erro em tempo de execução '70':\n\nPermissão negada: "
+                                                          "\"chat.txt\" fica num disco que só permite leitura; ")
+                                               + notSaved;
+        QTest::newRow("disk full") << "full"
+                                   << QStringLiteral("Erro em tempo de execução '61':\n\nDisco cheio: não há espaço "
+                                                     "para gravar \"chat.txt\"; ")
+                                          + notSaved;
     }
 
     void failedSavesKeepTheBoxAndTheOldFile()
     {
         QFETCH(QString, how);
-        const QString conversation = QStringLiteral("PY9AAA: não perca isto\r\n");
+        QFETCH(QString, report);
+        QString conversation = QStringLiteral("PY9AAA: não perca isto\r\n");
         window()->Echo_ChatTextReceived(QStringLiteral("PY9AAA: não perca isto"));
         const QByteArray old("transcrito antigo\r\n");
-        int expectedNumber = 0;
+        // A small disk of its own, mounted (as root) over a folder here.
+        struct Disk {
+            QString folder;
+            ~Disk()
+            {
+                QDir::setCurrent(QFileInfo(folder).absolutePath());
+                if (!folder.isEmpty())
+                    QProcess::execute(QStringLiteral("umount"), {folder});
+            }
+        } disk;
         if (how == QLatin1String("write")) {
             writeFile(QStringLiteral("chat.txt"), old);
             TranscriptFile::setWriter([](QIODevice &device, const QByteArray &bytes) {
                 device.write(bytes.left(bytes.size() / 2));
                 return false;
             });
-            expectedNumber = 57;
         } else if (how == QLatin1String("folder")) {
             QVERIFY(QDir().mkdir(QStringLiteral("chat.txt")));
-            expectedNumber = 75;
-        } else {
+        } else if (how == QLatin1String("removed")) {
             QVERIFY(QDir().mkdir(QStringLiteral("sumiu")));
             QVERIFY(QDir::setCurrent(QStringLiteral("sumiu")));
             QVERIFY(QDir(m_dir->path()).rmdir(QStringLiteral("sumiu")));
-            expectedNumber = 76;
+        } else {
+            QVERIFY(QDir().mkdir(QStringLiteral("disco")));
+            const QString options = how == QLatin1String("full") ? QStringLiteral("size=16k") : QStringLiteral("ro");
+            if (QProcess::execute(QStringLiteral("mount"),
+                                  {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), options,
+                                   QStringLiteral("tmpfs"), QStringLiteral("disco")})
+                != 0)
+                QSKIP("a small disk cannot be mounted here (mount needs root)");
+            disk.folder = QDir().absoluteFilePath(QStringLiteral("disco"));
+            QVERIFY(QDir::setCurrent(disk.folder));
+            const QString longer = QString(100000, QLatin1Char('x'));
+            window()->Echo_ChatTextReceived(longer);
+            conversation += longer + QStringLiteral("\r\n");
         }
         save();
-        QCOMPARE(m_session->messages.size(), 1);
-        QVERIFY2(m_session->messages.at(0).contains(QString::number(expectedNumber)),
-                 qPrintable(m_session->messages.at(0)));
+        QCOMPARE(m_session->messages, QStringList{report});
         QVERIFY(m_session->reports.isEmpty()); // reported, and the program goes on
         QCOMPARE(window()->Text1->text(), conversation);
         if (how == QLatin1String("write")) {
@@ -224,7 +266,35 @@ private slots:
             QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("chat.txt")});
         } else if (how == QLatin1String("folder")) {
             QVERIFY(QFileInfo(QStringLiteral("chat.txt")).isDir());
+        } else if (how == QLatin1String("full")) {
+            QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList());
         }
+    }
+
+    void lineEndsAndEncodingsComeBackAsTheyWere()
+    {
+        // Lone CR and LF arriving, and a transcript written with LF line ends
+        // elsewhere, load and save back unchanged.
+        window()->Echo_ChatTextReceived(QStringLiteral("q\r"));
+        window()->Echo_ChatTextReceived(QStringLiteral("só LF\nfim"));
+        QCOMPARE(window()->Text1->text(), QStringLiteral("q\r\r\nsó LF\nfim\r\n"));
+        save();
+        QCOMPARE(readFile(QStringLiteral("chat.txt")), QByteArray("q\r\r\ns\xF3 LF\nfim\r\n\r\n"));
+        writeFile(QStringLiteral("chat.txt"), QByteArray("linha 1\nlinha 2\n"));
+        load();
+        save();
+        QCOMPARE(readFile(QStringLiteral("chat.txt")), QByteArray("linha 1\nlinha 2\n\r\n"));
+
+        // Notepad's "Unicode", in both byte orders, with CR LF line ends.
+        const QString text = QStringLiteral("olá\r\nação\r\n");
+        for (const auto encoding : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
+            QStringEncoder encoder(encoding, QStringConverter::Flag::WriteBom);
+            writeFile(QStringLiteral("chat.txt"), encoder.encode(text));
+            load();
+            QCOMPARE(window()->Text1->text(), text);
+        }
+        save();
+        QCOMPARE(readFile(QStringLiteral("chat.txt")), QByteArray("ol\xE1\r\na\xE7\xE3o\r\n\r\n"));
     }
 };
 

@@ -32,6 +32,14 @@ private slots:
             QCOMPARE(TranscriptFile::decode(bytes), text);
         }
         QCOMPARE(TranscriptFile::encode(QStringLiteral("ï»")), QByteArray("\xEF\xBB")); // not the mark: Windows-1252
+
+        // The same for the UTF-16 marks ("ÿþ", "þÿ") and for Windows-1252 bytes
+        // that happen to be valid UTF-8 ("Ã§" would read back as "ç").
+        for (const QString &text : {QStringLiteral("ÿþo"), QStringLiteral("þÿo"), QStringLiteral("aÃ§b")})
+            QCOMPARE(TranscriptFile::decode(TranscriptFile::encode(text)), text);
+        // A file in UTF-8 without a mark, as Linux editors write it.
+        QCOMPARE(TranscriptFile::decode(QByteArray("a\xC3\xA7\xC3\xA3o")), QStringLiteral("ação"));
+        QCOMPARE(TranscriptFile::decode(QByteArray("a\xE7\xE3o")), QStringLiteral("ação"));
     }
 };
 

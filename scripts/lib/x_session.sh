@@ -130,6 +130,7 @@ title_is() {
 press_ok() { xdotool windowfocus --sync "$(window_named Velmora)" key Return 2>/dev/null; }
 
 # The controls, in twips from the chat window's corner.
+TEXT1=(240 2160 5895 2655)
 TEXT2=(240 5400 5895 375)
 COMMAND1=(5040 6480 1215 975)
 COMMAND2=(600 5880 2295 375)

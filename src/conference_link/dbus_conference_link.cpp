@@ -84,7 +84,9 @@ QDBusMessage DbusConferenceLink::call(QDBusMessage message)
 void DbusConferenceLink::sendChatText(const QString &text)
 {
     QDBusMessage message = QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("SendChatText"));
-    message << text;
+    // A D-Bus string cannot hold NUL: each one travels as U+FFFD rather than
+    // cutting the text short there.
+    message << QString(text).replace(QChar(0), QChar::ReplacementCharacter);
     call(message);
 }
 

@@ -8,6 +8,7 @@ enum class ErrorNumber : int {
     OutOfMemory = 7,          // not enough memory
     TypeMismatch = 13,        // a value of the wrong type
     DeviceIo = 57,            // input/output error
+    DiskFull = 61,            // disk full
     PermissionDenied = 70,    // permission denied
     PathFileAccess = 75,      // path/file access error
     PathNotFound = 76,        // path not found

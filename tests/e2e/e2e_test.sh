@@ -122,6 +122,28 @@ check "Retornar closes Sobre" wait_for 5 no_window Sobre
 { cat "$work/expected1"; printf 'PY9CCC: durante a ajuda\r\nPY9DDD: durante o sobre\r\n\r\n'; } >"$work/expected3"
 check "chat fed while they were open landed in the conversation" wait_for 5 saved_as "$work/expected3"
 
+# A long line is shown as two paragraphs: an edit where they meet changes only
+# the letter it touches, and what is copied has the desktop's line ends.
+click "$W" "${COMMAND5[@]}"
+as="$(printf 'a%.0s' $(seq 1000))"
+bs="$(printf 'b%.0s' $(seq 1000))"
+feed "PREV"
+feed "$as$bs"
+feed "POST"
+printf 'PREV\r\n%s%s\r\nPOST\r\n\r\n' "$as" "$bs" >"$work/expected4"
+check "a line of 2,000 letters arrives whole" wait_for 5 saved_as "$work/expected4"
+click "$W" "${TEXT1[@]}"
+xdotool key ctrl+Home Down
+xdotool key --delay 1 --repeat 1000 --repeat-delay 1 Right
+xdotool key Delete
+printf 'PREV\r\n%s%s\r\nPOST\r\n\r\n' "$as" "${bs:1}" >"$work/expected5"
+check "Delete after the 1,000th letter takes only the letter after it" wait_for 5 saved_as "$work/expected5"
+click "$W" "${TEXT1[@]}"
+xdotool key ctrl+a ctrl+c
+printf 'PREV\n%s%s\nPOST\n' "$as" "${bs:1}" >"$work/expected6"
+copied() { xclip -o -selection clipboard >"$work/copied" 2>/dev/null && cmp -s "$work/copied" "$work/expected6"; }
+check "Ctrl+C copies the conversation with LF line ends" wait_for 5 copied
+
 # The conference application dies: the report within about a second.
 kill "$standin_pid"
 start=$(now_ms)
