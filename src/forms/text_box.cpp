@@ -252,7 +252,10 @@ void TextBox::replaceText(qsizetype from, qsizetype to, const QString &text)
 
     // The kept text is brought up to date before the document changes: whoever
     // hears of the change may read it back at once.
-    m_text.replace(from, to - from, inserted);
+    if (from == m_text.size())
+        m_text += inserted; // grows geometrically, where a replacement would copy the whole text
+    else
+        m_text.replace(from, to - from, inserted);
     replaceParagraphs(first, last.index, layout.paragraphs);
 
     m_changing = true;
