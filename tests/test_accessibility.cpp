@@ -132,8 +132,8 @@ private slots:
         QVERIFY(!quiet.isEmpty());
 
         m_session->standin().feed(QStringLiteral("/audio on"));
-        QTRY_COMPARE(w->Echo->receivingAudio(), qint16(-1));
-        w->Timer1_Timer();
+        QVERIFY(waitForConferenceAudio(-1));
+        QVERIFY(tick(w).answered);
         const QString receiving = lamp->text(QAccessible::Description);
         QVERIFY(!receiving.isEmpty() && receiving != quiet);
         const auto changes = [&] {
@@ -142,12 +142,12 @@ private slots:
             });
         };
         QCOMPARE(changes(), 1);
-        w->Timer1_Timer(); // the same state again is not announced again
+        QVERIFY(tick(w).answered); // the same state again is not announced again
         QCOMPARE(changes(), 1);
 
         m_session->standin().feed(QStringLiteral("/audio off"));
-        QTRY_COMPARE(w->Echo->receivingAudio(), qint16(0));
-        w->Timer1_Timer();
+        QVERIFY(waitForConferenceAudio(0));
+        QVERIFY(tick(w).answered);
         QCOMPARE(lamp->text(QAccessible::Description), quiet);
         QCOMPARE(changes(), 2);
     }

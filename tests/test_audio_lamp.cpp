@@ -19,10 +19,7 @@ class TestAudioLamp : public QObject
     static bool setAudio(ChatSession &session, const QString &command, qint16 value)
     {
         session.standin().feed(command);
-        QDeadlineTimer deadline(5000);
-        while (session.window()->Echo->receivingAudio() != value && !deadline.hasExpired())
-            QTest::qWait(10);
-        return session.window()->Echo->receivingAudio() == value;
+        return waitForConferenceAudio(value);
     }
 
 private slots:
@@ -31,10 +28,12 @@ private slots:
         ChatSession session;
         QVERIFY(session.open());
         velmora *w = session.window();
-        QVERIFY(setAudio(session, QStringLiteral("/audio on"), -1));
-        QCOMPARE(w->Shape1->fillColor(), green);
         QCOMPARE(w->Timer1->interval(), 1000);
         QVERIFY(w->Timer1->isActive());
+        w->Timer1->stop(); // held while the stand-in turns to receiving
+        QVERIFY(setAudio(session, QStringLiteral("/audio on"), -1));
+        QCOMPARE(w->Shape1->fillColor(), green);
+        w->Timer1->start();
         QTRY_COMPARE_WITH_TIMEOUT(w->Shape1->fillColor(), red, 3000); // the real timer, not a direct call
     }
 
@@ -48,7 +47,7 @@ private slots:
                                                          {"/audio 256", 256}, {"/audio -32768", -32768}};
         for (const auto &[command, value] : cases) {
             QVERIFY(setAudio(session, QString::fromLatin1(command), value));
-            w->Timer1_Timer();
+            QVERIFY(tick(w).answered);
             QCOMPARE(w->Shape1->fillColor(), value == 0 ? green : red);
         }
         QVERIFY(session.reports.isEmpty());
@@ -60,10 +59,10 @@ private slots:
         QVERIFY(session.open());
         velmora *w = session.window();
         w->Timer1->stop(); // the test plays the ticks
-        w->Timer1_Timer();
+        QVERIFY(tick(w).answered);
         QVERIFY(setAudio(session, QStringLiteral("/audio on"), -1));
         QVERIFY(setAudio(session, QStringLiteral("/audio off"), 0));
-        w->Timer1_Timer();
+        QVERIFY(tick(w).answered);
         QCOMPARE(w->Shape1->fillColor(), green);
     }
 
@@ -74,7 +73,7 @@ private slots:
         velmora *w = session.window();
         w->Timer1->stop();
         session.standin().kill();
-        w->Timer1_Timer();
+        QCOMPARE(tick(w).error, 462);
         QCOMPARE(session.reports.size(), 1);
         QCOMPARE(session.reports.at(0).number, 462);
         QCOMPARE(w->Shape1->fillColor(), green);

@@ -1,11 +1,15 @@
 // The chat window exchanging text with the stand-in conference.
 #include "chat_session.h"
+#include "forms/lamp_shape.h"
 #include "forms/text_box.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestChatExchange : public QObject
@@ -13,13 +17,27 @@ class TestChatExchange : public QObject
     Q_OBJECT
 
     std::unique_ptr<ChatSession> m_session;
+    // Each case runs in a folder of its own, where any file the window writes lands.
+    std::unique_ptr<QTemporaryDir> m_folder;
+    QString m_home;
 
     velmora *openWindow() { return m_session->open() ? m_session->window() : nullptr; }
 
 private slots:
-    void init() { m_session = std::make_unique<ChatSession>(); }
+    void init()
+    {
+        m_home = QDir::currentPath();
+        m_folder = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(m_folder->path()));
+        m_session = std::make_unique<ChatSession>();
+    }
 
-    void cleanup() { m_session.reset(); }
+    void cleanup()
+    {
+        m_session.reset();
+        QDir::setCurrent(m_home);
+        m_folder.reset();
+    }
 
     void startupWithoutApplicationReportsAndShowsNoWindow()
     {
@@ -125,14 +143,60 @@ private slots:
 
     void vanishedApplicationBeforeSendIsReported()
     {
+        // Nothing received or typed is lost with the program: it is put in a
+        // file first, never over chat.txt.
         velmora *w = openWindow();
         QVERIFY(w);
+        w->Echo_ChatTextReceived(QStringLiteral("não gravado"));
         m_session->standin().kill();
         typeText(w->Text2, QStringLiteral("alguém?"));
         QTest::keyClick(w->Text2, Qt::Key_Return);
         QCOMPARE(m_session->reports.size(), 1);
         QCOMPARE(m_session->reports.at(0).number, 462);
-        QVERIFY(m_session->reports.at(0).description.contains(QStringLiteral("não está mais disponível")));
+        const QString description = m_session->reports.at(0).description;
+        QVERIFY(description.contains(QStringLiteral("não está mais disponível")));
+        QVERIFY2(description.endsWith(
+                     QStringLiteral("\n\nO que ainda não estava gravado foi guardado em \"chat-recuperado.txt\".")),
+                 qPrintable(description));
+        QFile recovered(QStringLiteral("chat-recuperado.txt"));
+        QVERIFY(recovered.open(QIODevice::ReadOnly));
+        QCOMPARE(recovered.readAll(), QByteArray("n\xE3o gravado\r\nTexto digitado e n\xE3o enviado: algu\xE9m?\r\n"));
+        QVERIFY(!QFile::exists(QStringLiteral("chat.txt")));
+    }
+
+    void busyApplicationKeepsTheTextAndTheWindowGoing()
+    {
+        velmora *w = openWindow();
+        QVERIFY(w);
+        w->Timer1->stop(); // the test plays the ticks
+        m_session->standin().feed(QStringLiteral("/audio on"));
+        QVERIFY(waitForConferenceAudio(-1));
+        QCOMPARE(tick(w).value, qint16(-1));
+        QCOMPARE(w->Shape1->fillColor(), QColor(255, 0, 0));
+
+        // Answering nothing for a while: the lamp keeps its state, the typed
+        // text stays in the input with a word about it, the program goes on.
+        m_session->standin().feed(QStringLiteral("/stall 12"));
+        QTest::qWait(300);
+        QVERIFY(tick(w).busy);
+        QCOMPARE(w->Shape1->fillColor(), QColor(255, 0, 0));
+        typeText(w->Text2, QStringLiteral("guardado"));
+        QTest::keyClick(w->Text2, Qt::Key_Return);
+        QCOMPARE(m_session->messages,
+                 QStringList{QStringLiteral("O aplicativo de conferência está ocupado e não respondeu a tempo. O texto "
+                                            "pode não ter sido enviado: ele continua na caixa \"Envia texto\"; tente "
+                                            "de novo.")});
+        QCOMPARE(w->Text2->text(), QStringLiteral("guardado"));
+        QVERIFY(w->Text2->hasFocus());
+        QVERIFY(m_session->reports.isEmpty());
+
+        // Afterwards (the late answer first), the text is sent again.
+        QVERIFY(m_session->standin().waitForSentLines(1));
+        QTest::keyClick(w->Text2, Qt::Key_Return);
+        QVERIFY(m_session->standin().waitForSentLines(2));
+        QCOMPARE(m_session->standin().sentLines(), QStringList(2, QStringLiteral("guardado")));
+        QVERIFY(w->Text2->text().isEmpty());
+        QVERIFY(m_session->reports.isEmpty());
     }
 
     void burstOfTenThousandArrivesInOrder()

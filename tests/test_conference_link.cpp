@@ -1,4 +1,5 @@
 // The conference link on the session bus, against the stand-in conference.
+#include "chat_session.h"
 #include "conference_link/conference_bus.h"
 #include "conference_link/conference_link.h"
 #include "runtime/app_error.h"
@@ -84,12 +85,12 @@ private slots:
         StandinProcess standin;
         QVERIFY(standin.start());
         auto link = ConferenceLink::create();
-        QCOMPARE(link->receivingAudio(), qint16(0));
+        QCOMPARE(askAudio(*link).value, qint16(0));
         const std::pair<const char *, qint16> cases[] = {
             {"/audio on", -1}, {"/audio off", 0}, {"/audio 1", 1}, {"/audio 256", 256}, {"/audio -32768", -32768}};
         for (const auto &[command, expected] : cases) {
             standin.feed(QString::fromLatin1(command));
-            QTRY_COMPARE(link->receivingAudio(), expected);
+            QTRY_COMPARE(askAudio(*link).value, expected);
         }
     }
 
@@ -100,17 +101,44 @@ private slots:
         auto link = ConferenceLink::create();
         standin.kill();
         QCOMPARE(errorNumberOf([&] { link->sendChatText(QStringLiteral("alguém?")); }), 462);
-        QCOMPARE(errorNumberOf([&] { link->receivingAudio(); }), 462);
+        QCOMPARE(askAudio(*link).error, 462);
     }
 
-    void hungApplicationTimesOut()
+    void busyApplicationIsNotGone()
     {
+        // No answer in time is busy, for the question (asked without waiting:
+        // it is still out when the ask returns) and for a send alike.
         StandinProcess standin;
         QVERIFY(standin.start());
         auto link = ConferenceLink::create();
         ::kill(pid_t(standin.process().processId()), SIGSTOP);
-        QCOMPARE(errorNumberOf([&] { link->receivingAudio(); }), 462);
+        bool answered = false;
+        connect(link.get(), &ConferenceLink::ReceivingAudio, this, [&] { answered = true; });
+        const AudioAnswer late = askAudio(*link);
+        QVERIFY(late.busy);
+        QCOMPARE(late.error, 440);
+        QVERIFY(!answered);
+        try {
+            link->sendChatText(QStringLiteral("alguém?"));
+            QFAIL("a send to a stalled application succeeded");
+        } catch (const ConferenceBusy &) {
+        }
         ::kill(pid_t(standin.process().processId()), SIGCONT);
+        QCOMPARE(askAudio(*link).error, 0);
+    }
+
+    void arrivalsAreHandedOnAfterTheCallThatBroughtThem()
+    {
+        // Whatever the binding, a received text reaches the window only after
+        // the call that brought it has returned.
+        struct Probe : ConferenceLink {
+            void sendChatText(const QString &text) override { received(text); }
+            void askReceivingAudio() override {}
+        } probe;
+        QSignalSpy spy(&probe, &ConferenceLink::ChatTextReceived);
+        probe.sendChatText(QStringLiteral("dentro"));
+        QCOMPARE(spy.size(), 0);
+        QTRY_COMPARE(spy.size(), 1);
     }
 
     void secondStandinRefusesToStart()

@@ -271,6 +271,26 @@ private slots:
         }
     }
 
+    void goneApplicationLeavesWhatWasNotSaved()
+    {
+        window()->Timer1->stop(); // the test plays the ticks
+        window()->Echo_ChatTextReceived(QStringLiteral("gravado"));
+        save();
+        m_session->standin().kill();
+        QCOMPARE(tick(window()).error, 462); // everything was saved: no file
+        QVERIFY(!QFile::exists(QStringLiteral("chat-recuperado.txt")));
+
+        // An earlier recovery is never written over, nor is chat.txt.
+        writeFile(QStringLiteral("chat-recuperado.txt"), "antigo");
+        window()->Echo_ChatTextReceived(QStringLiteral("depois"));
+        QCOMPARE(tick(window()).error, 462);
+        QCOMPARE(m_session->reports.size(), 2);
+        QVERIFY(m_session->reports.at(1).description.endsWith(QStringLiteral("\"chat-recuperado-2.txt\".")));
+        QCOMPARE(readFile(QStringLiteral("chat-recuperado-2.txt")), QByteArray("gravado\r\ndepois\r\n\r\n"));
+        QCOMPARE(readFile(QStringLiteral("chat-recuperado.txt")), QByteArray("antigo"));
+        QCOMPARE(readFile(QStringLiteral("chat.txt")), QByteArray("gravado\r\n\r\n"));
+    }
+
     void lineEndsAndEncodingsComeBackAsTheyWere()
     {
         // Lone CR and LF arriving, and a transcript written with LF line ends

@@ -169,6 +169,7 @@ void velmora::buildControls()
     connect(Command4, &QPushButton::clicked, this, &velmora::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &velmora::Command5_Click);
     connect(Text1, &QPlainTextEdit::textChanged, this, &velmora::Text1_Change);
+    connect(Text1, &QPlainTextEdit::textChanged, this, [this] { m_unsaved = true; });
     connect(Timer1, &QTimer::timeout, this, &velmora::Timer1_Timer);
     connect(gravar, &QPushButton::clicked, this, &velmora::gravar_Click);
     connect(ler, &QPushButton::clicked, this, &velmora::ler_Click);
@@ -233,6 +234,8 @@ void velmora::Form_Load()
     const bool created = Handler::unguarded([&] {
         Echo = ConferenceLink::create();
         connect(Echo.get(), &ConferenceLink::ChatTextReceived, this, &velmora::Echo_ChatTextReceived);
+        connect(Echo.get(), &ConferenceLink::ReceivingAudio, this, &velmora::Echo_ReceivingAudio);
+        connect(Echo.get(), &ConferenceLink::ReceivingAudioFailed, this, &velmora::Echo_ReceivingAudioFailed);
     });
     if (!created)
         return;
@@ -251,8 +254,8 @@ void velmora::Command1_Click()
 void velmora::Command2_Click()
 {
     Handler::unguarded([&] {
-        Echo->sendChatText(Text2->text());
-        Text2->setText(QString());
+        if (sendInput())
+            Text2->setText(QString());
     });
 }
 
@@ -261,10 +264,54 @@ void velmora::Text2_KeyPress(int &KeyAscii)
     Handler::unguarded([&] {
         if (KeyAscii != 13)
             return;
-        Echo->sendChatText(Text2->text());
-        Text2->setText(QString());
+        if (sendInput())
+            Text2->setText(QString());
         Text2->setFocus();
     });
+}
+
+bool velmora::sendInput()
+{
+    try {
+        Echo->sendChatText(Text2->text());
+        return true;
+    } catch (const AppError &error) {
+        failedCall(error);
+        return false;
+    }
+}
+
+void velmora::failedCall(const AppError &error)
+{
+    if (dynamic_cast<const ConferenceBusy *>(&error)) {
+        // A moment's stall is not the end: what was typed stays to be sent again.
+        MsgBox::show(QStringLiteral("O aplicativo de conferência está ocupado e não respondeu a tempo. O texto pode "
+                                    "não ter sido enviado: ele continua na caixa \"Envia texto\"; tente de novo."),
+                     QMessageBox::Warning);
+        return;
+    }
+    if (error.number() != ErrorNumber::ServerUnavailable)
+        throw error;
+    // The application has gone and the program ends: nothing typed or
+    // received is lost with it.
+    const QString typed = Text2->text();
+    QString kept = m_unsaved ? Text1->text() : QString();
+    if (kept.isEmpty() && typed.isEmpty())
+        throw error;
+    if (!typed.isEmpty()) {
+        if (!kept.isEmpty() && !kept.endsWith(QLatin1Char('\n')) && !kept.endsWith(QLatin1Char('\r')))
+            kept += QStringLiteral("\r\n");
+        kept += QStringLiteral("Texto digitado e não enviado: ") + typed;
+    }
+    QString sentence;
+    try {
+        const QString name = TranscriptFile::saveRecovery(kept);
+        sentence = QStringLiteral("O que ainda não estava gravado foi guardado em \"%1\".").arg(name);
+    } catch (const AppError &failed) {
+        sentence = QStringLiteral("Não foi possível guardar o que ainda não estava gravado: %1")
+                       .arg(failed.description());
+    }
+    throw AppError(error.number(), error.description() + QStringLiteral("\n\n") + sentence);
 }
 
 void velmora::Command4_Click()
@@ -296,7 +343,21 @@ void velmora::Text1_Change()
 
 void velmora::Timer1_Timer()
 {
-    Handler::unguarded([&] { Shape1->setFillColor(bgr(Echo->receivingAudio() == 0 ? Green : Red)); });
+    Handler::unguarded([&] { Echo->askReceivingAudio(); });
+}
+
+void velmora::Echo_ReceivingAudio(qint16 value)
+{
+    Handler::unguarded([&] { Shape1->setFillColor(bgr(value == 0 ? Green : Red)); });
+}
+
+void velmora::Echo_ReceivingAudioFailed(const AppError &error)
+{
+    // Busy or slow: the lamp keeps the state it last showed.
+    Handler::unguarded([&] {
+        if (!dynamic_cast<const ConferenceBusy *>(&error))
+            failedCall(error);
+    });
 }
 
 void velmora::gravar_Click()
@@ -306,6 +367,7 @@ void velmora::gravar_Click()
     Handler::unguarded([&] {
         try {
             TranscriptFile::save(QString::fromLatin1(TranscriptFile::Name), Text1->text());
+            m_unsaved = false;
         } catch (const AppError &e) {
             MsgBox::show(Handler::reportText(e.number(), e.description()), QMessageBox::Warning);
         }
@@ -323,8 +385,10 @@ void velmora::ler_Click()
                 return;
             }
             // A file that cannot be read leaves the box as it was.
-            if (const auto text = TranscriptFile::load(QString::fromLatin1(TranscriptFile::Name)))
+            if (const auto text = TranscriptFile::load(QString::fromLatin1(TranscriptFile::Name))) {
                 Text1->setText(*text);
+                m_unsaved = false;
+            }
         },
     });
 }

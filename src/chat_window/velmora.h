@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class AppError;
 class TextBox;
 class ConferenceLink;
 class LampShape;
@@ -66,6 +67,8 @@ public:
     void Echo_ChatTextReceived(const QString &stexto);
     void Text1_Change();
     void Timer1_Timer();
+    void Echo_ReceivingAudio(qint16 value);
+    void Echo_ReceivingAudioFailed(const AppError &error);
     void gravar_Click();
     void ler_Click();
     void Command3_Click();
@@ -81,7 +84,14 @@ private:
     void buildControls();
     void updateAnimation();
     static bool ExisteArquivo(const QString &Arquivo);
+    // Sends the input; false when the application was busy (the text stays).
+    bool sendInput();
+    // A failed call: busy or slow is said and the program goes on; gone ends
+    // it, after the conversation not yet saved has been put in a file.
+    void failedCall(const AppError &error);
 
+    // The conversation has changed since it was last saved or loaded.
+    bool m_unsaved = false;
     QMovie *m_antenna = nullptr;
     bool m_watchingExposure = false;
 };

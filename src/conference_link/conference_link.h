@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/app_error.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QQueue>
@@ -8,8 +10,18 @@
 
 #include <memory>
 
-// The conference application as the chat window sees it. Every operation
-// either succeeds or throws AppError. Received texts are handed on queued,
+// A call the conference application did not take or answer within
+// ConferenceLink::CallLimitMs: it is busy or slow, not gone. Whatever was
+// asked may still be done by it later.
+class ConferenceBusy : public AppError
+{
+public:
+    using AppError::AppError;
+};
+
+// The conference application as the chat window sees it. A call either
+// succeeds or fails with AppError: ConferenceBusy while the application is
+// busy or slow, 462 once it has gone. Received texts are handed on queued,
 // on the window thread and in order, each after the call that brought it has
 // returned, and a few milliseconds' worth at a time: a burst of thousands
 // never holds the window for long, and the window's timer and input run
@@ -23,14 +35,23 @@ public:
     // cannot be reached. The binding is chosen by the platform.
     static std::unique_ptr<ConferenceLink> create();
 
+    // No call holds the window longer than this.
+    static constexpr int CallLimitMs = 5000;
+
     ~ConferenceLink() override = default;
 
+    // Throws AppError (ConferenceBusy when the application is busy or slow).
     virtual void sendChatText(const QString &text) = 0;
-    // 16-bit truth value: zero means no audio, any other value means audio.
-    virtual qint16 receivingAudio() = 0;
+    // Asks for the receive-audio state without waiting on the application:
+    // the answer comes as ReceivingAudio, a failure as ReceivingAudioFailed,
+    // on the window thread. While a question is out, another is not asked.
+    virtual void askReceivingAudio() = 0;
 
 signals:
     void ChatTextReceived(const QString &stexto);
+    // 16-bit truth value: zero means no audio, any other value means audio.
+    void ReceivingAudio(qint16 value);
+    void ReceivingAudioFailed(const AppError &error);
 
 protected:
     ConferenceLink();

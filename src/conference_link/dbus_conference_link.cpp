@@ -4,7 +4,10 @@
 #include "runtime/app_error.h"
 
 #include <QDBusConnectionInterface>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
+
+#include <algorithm>
 
 namespace {
 
@@ -12,19 +15,51 @@ const QString Service = QString::fromLatin1(ConferenceBus::Service);
 const QString Path = QString::fromLatin1(ConferenceBus::Path);
 const QString Interface = QString::fromLatin1(ConferenceBus::Interface);
 
-// Besides no answer in time: the application has left the bus, or the bus itself has gone.
+// The application has left the bus, or the bus itself has gone.
 bool meansApplicationGone(const QString &errorName)
 {
     static const char *const gone[] = {
-        "org.freedesktop.DBus.Error.ServiceUnknown", "org.freedesktop.DBus.Error.NameHasNoOwner",
-        "org.freedesktop.DBus.Error.TimedOut",       "org.freedesktop.DBus.Error.Disconnected",
+        "org.freedesktop.DBus.Error.ServiceUnknown",
+        "org.freedesktop.DBus.Error.NameHasNoOwner",
+        "org.freedesktop.DBus.Error.Disconnected",
         "org.freedesktop.DBus.Error.NoServer",
     };
-    for (const char *name : gone) {
-        if (errorName == QLatin1String(name))
-            return true;
+    return std::any_of(std::begin(gone), std::end(gone),
+                       [&](const char *name) { return errorName == QLatin1String(name); });
+}
+
+// No answer in time: the application is busy or slow.
+bool meansNoAnswer(const QString &errorName)
+{
+    static const char *const late[] = {
+        "org.freedesktop.DBus.Error.NoReply",
+        "org.freedesktop.DBus.Error.Timeout",
+        "org.freedesktop.DBus.Error.TimedOut",
+    };
+    return std::any_of(std::begin(late), std::end(late),
+                       [&](const char *name) { return errorName == QLatin1String(name); });
+}
+
+// The reply, or the failure it carries as the operator sees it. D-Bus's own
+// descriptions are English: only the error's name, an identifier, is shown.
+QDBusMessage checked(const QDBusMessage &reply, const QString &what)
+{
+    if (reply.type() != QDBusMessage::ErrorMessage)
+        return reply;
+    const QString name = reply.errorName();
+    if (meansNoAnswer(name)) {
+        throw ConferenceBusy(ErrorNumber::AutomationError,
+                             QStringLiteral("O aplicativo de conferência está ocupado: não respondeu em %1 segundos ao "
+                                            "%2.")
+                                 .arg(ConferenceLink::CallLimitMs / 1000)
+                                 .arg(what));
     }
-    return false;
+    if (meansApplicationGone(name)) {
+        throw AppError(ErrorNumber::ServerUnavailable,
+                       QStringLiteral("O aplicativo de conferência não está mais disponível (%1).").arg(name));
+    }
+    throw AppError(ErrorNumber::AutomationError,
+                   QStringLiteral("Erro de automação: o aplicativo de conferência recusou o %1 (%2).").arg(what, name));
 }
 
 } // namespace
@@ -58,50 +93,43 @@ void DbusConferenceLink::onChatTextReceived(const QString &stexto)
     received(stexto);
 }
 
-QDBusMessage DbusConferenceLink::call(QDBusMessage message)
-{
-    const QDBusMessage reply = m_bus.call(message, QDBus::Block, CallTimeoutMs);
-    if (reply.type() != QDBusMessage::ErrorMessage)
-        return reply;
-    const QString name = reply.errorName();
-    if (name == QLatin1String("org.freedesktop.DBus.Error.NoReply")
-        || name == QLatin1String("org.freedesktop.DBus.Error.Timeout")) {
-        throw AppError(ErrorNumber::ServerUnavailable,
-                       QStringLiteral("O aplicativo de conferência não respondeu em %1 segundos (%2).")
-                           .arg(CallTimeoutMs / 1000)
-                           .arg(reply.errorMessage()));
-    }
-    if (meansApplicationGone(name)) {
-        throw AppError(
-            ErrorNumber::ServerUnavailable,
-            QStringLiteral("O aplicativo de conferência não está mais disponível (%1).").arg(reply.errorMessage()));
-    }
-    throw AppError(ErrorNumber::AutomationError, QStringLiteral("Erro de automação: o aplicativo de conferência "
-                                                                "recusou a chamada (%1: %2).")
-                                                     .arg(name, reply.errorMessage()));
-}
-
 void DbusConferenceLink::sendChatText(const QString &text)
 {
     QDBusMessage message = QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("SendChatText"));
     // A D-Bus string cannot hold NUL: each one travels as U+FFFD rather than
     // cutting the text short there.
     message << QString(text).replace(QChar(0), QChar::ReplacementCharacter);
-    call(message);
+    checked(m_bus.call(message, QDBus::Block, CallLimitMs), QStringLiteral("envio do texto"));
 }
 
-qint16 DbusConferenceLink::receivingAudio()
+void DbusConferenceLink::askReceivingAudio()
 {
+    if (m_asking)
+        return;
     QDBusMessage message = QDBusMessage::createMethodCall(
         Service, Path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     message << Interface << QStringLiteral("ReceivingAudio");
-    const QDBusMessage reply = call(message);
-    const QVariant value = reply.arguments().value(0).value<QDBusVariant>().variant();
-    if (value.metaType().id() != QMetaType::Short) {
-        throw AppError(ErrorNumber::TypeMismatch,
-                       QStringLiteral("Tipos incompatíveis: o aplicativo de conferência informou o estado de "
-                                      "recepção de áudio como \"%1\" em vez de um inteiro de 16 bits.")
-                           .arg(QString::fromLatin1(value.metaType().name())));
-    }
-    return value.value<qint16>();
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, CallLimitMs), this);
+    m_asking = true;
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *answer) {
+        answer->deleteLater();
+        m_asking = false;
+        qint16 value = 0;
+        try {
+            const QDBusMessage reply = checked(answer->reply(),
+                                               QStringLiteral("pedido do estado de recepção de áudio"));
+            const QVariant state = reply.arguments().value(0).value<QDBusVariant>().variant();
+            if (state.metaType().id() != QMetaType::Short) {
+                throw AppError(ErrorNumber::TypeMismatch,
+                               QStringLiteral("Tipos incompatíveis: o aplicativo de conferência informou o estado de "
+                                              "recepção de áudio como \"%1\" em vez de um inteiro de 16 bits.")
+                                   .arg(QString::fromLatin1(state.metaType().name())));
+            }
+            value = state.value<qint16>();
+        } catch (const AppError &error) {
+            emit ReceivingAudioFailed(error);
+            return;
+        }
+        emit ReceivingAudio(value);
+    });
 }

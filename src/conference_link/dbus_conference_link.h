@@ -12,20 +12,16 @@ class DbusConferenceLink : public ConferenceLink
     Q_OBJECT
 
 public:
-    // A hung application must never freeze the window for good.
-    static constexpr int CallTimeoutMs = 5000;
-
     // Throws AppError 429 when there is no session bus or nobody owns the name.
     explicit DbusConferenceLink(const QDBusConnection &bus = QDBusConnection::sessionBus());
 
     void sendChatText(const QString &text) override;
-    qint16 receivingAudio() override;
+    void askReceivingAudio() override;
 
 private slots:
     void onChatTextReceived(const QString &stexto);
 
 private:
-    QDBusMessage call(QDBusMessage message);
-
     QDBusConnection m_bus;
+    bool m_asking = false;
 };

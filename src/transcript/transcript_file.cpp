@@ -2,10 +2,10 @@
 
 #include "runtime/app_error.h"
 
-#include <QLoggingCategory>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QStorageInfo>
 #include <QStringDecoder>
@@ -249,6 +249,15 @@ void TranscriptFile::save(const QString &path, const QString &text)
     }
     if (!file.commit())
         failSave(path, file, true, bytes.size());
+}
+
+QString TranscriptFile::saveRecovery(const QString &text)
+{
+    QString name = QString::fromLatin1(RecoveryName);
+    for (int n = 2; QFileInfo::exists(name); ++n)
+        name = QStringLiteral("chat-recuperado-%1.txt").arg(n);
+    save(name, text);
+    return name;
 }
 
 std::optional<QString> TranscriptFile::load(const QString &path)

@@ -16,6 +16,8 @@ class TranscriptFile
 {
 public:
     static constexpr const char *Name = "chat.txt";
+    // Where a conversation not yet saved goes when the program must end.
+    static constexpr const char *RecoveryName = "chat-recuperado.txt";
 
     // Writes bytes to the device; false when it could not write them all.
     using Writer = std::function<bool(QIODevice &, const QByteArray &)>;
@@ -31,6 +33,11 @@ public:
     // write succeeded, where the folder takes no new file). Throws AppError,
     // leaving the old file as it was.
     static void save(const QString &path, const QString &text);
+
+    // Saves text as save does, beside chat.txt, under RecoveryName or, where
+    // that is taken by an earlier recovery, the first free "chat-recuperado-N.txt";
+    // returns the name used. Throws AppError.
+    static QString saveRecovery(const QString &text);
 
     // The file's text, or nothing when it cannot be read.
     static std::optional<QString> load(const QString &path);

@@ -1,6 +1,7 @@
 #include "conference_standin.h"
 
 #include <QCoreApplication>
+#include <QThread>
 
 #include <cstdio>
 #include <limits>
@@ -62,6 +63,17 @@ void ConferenceStandin::handleInputLine(const QString &line)
     }
     if (line == QLatin1String("/audio off")) {
         m_receivingAudio = 0;
+        return;
+    }
+    if (line.startsWith(QLatin1String("/stall "))) {
+        // A busy application: nothing is answered for that long, then every
+        // call that waited is answered late.
+        bool ok = false;
+        const double seconds = line.mid(7).trimmed().toDouble(&ok);
+        if (ok && seconds >= 0)
+            QThread::msleep(static_cast<unsigned long>(seconds * 1000));
+        else
+            std::fprintf(stderr, "conference-standin: /stall aceita um número de segundos\n");
         return;
     }
     if (line.startsWith(QLatin1String("/audio "))) {

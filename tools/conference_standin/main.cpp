@@ -20,7 +20,8 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Stand-in conference application. Prints every sent text; every line read from standard input is emitted "
-        "as ChatTextReceived. Commands: /audio on, /audio off, /audio N, /quit."));
+        "as ChatTextReceived. Commands: /audio on, /audio off, /audio N, /stall SECONDS (answers nothing for that "
+        "long), /quit."));
     parser.addHelpOption();
     const QCommandLineOption echo(QStringLiteral("echo"), QStringLiteral("Relay every sent text back to the chat."));
     const QCommandLineOption demo(QStringLiteral("demo"),
