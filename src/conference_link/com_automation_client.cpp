@@ -2,6 +2,7 @@
 
 #include <olectl.h>
 
+#include <memory>
 #include <string>
 
 // {D1FB3C9A-BB2D-446A-A74A-E771F134ED56}
@@ -38,23 +39,6 @@ std::wstring systemMessage(HRESULT hr)
     wchar_t code[16];
     swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(hr));
     return message.empty() ? std::wstring(code) : message + L" (" + code + L")";
-}
-
-// The server process has gone or cannot be reached.
-bool meansServerGone(HRESULT hr)
-{
-    switch (hr) {
-    case HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE):
-    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED):
-    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE):
-    case RPC_E_DISCONNECTED:
-    case RPC_E_SERVER_DIED:
-    case RPC_E_SERVER_DIED_DNE:
-    case CO_E_OBJNOTCONNECTED:
-        return true;
-    default:
-        return false;
-    }
 }
 
 // Creation failed because the application's registration is incomplete:
@@ -136,7 +120,7 @@ ComPtr<ITypeInfo> eventsFromTypeLibrary(IUnknown *object, const IID &eventInterf
 }
 
 // The class's default source interface, through its class information.
-ComPtr<ITypeInfo> eventsFromClassInfo(IUnknown *object)
+ComPtr<ITypeInfo> eventsFromClassInfo(IUnknown *object, const IID &eventInterface)
 {
     ComPtr<ITypeInfo> events;
     ComPtr<IProvideClassInfo> provider;
@@ -154,16 +138,76 @@ ComPtr<ITypeInfo> eventsFromClassInfo(IUnknown *object)
         if (SUCCEEDED(classInfo->GetImplTypeFlags(i, &flags)) && (flags & defaultSource) == defaultSource
             && SUCCEEDED(classInfo->GetRefTypeOfImplType(i, &reference))) {
             classInfo->GetRefTypeInfo(reference, events.put());
+            TYPEATTR *source = nullptr;
+            if (events && SUCCEEDED(events->GetTypeAttr(&source))) {
+                const bool designed = IsEqualGUID(source->guid, eventInterface);
+                events->ReleaseTypeAttr(source);
+                if (!designed) {
+                    throw ComError(ErrorNumber::CannotCreateObject, E_NOINTERFACE,
+                                   L"O componente ActiveX não pode criar o objeto: o aplicativo de conferência "
+                                   L"instalado não é de uma versão que o Velmora conheça (os seus eventos são "
+                                   L"outros).");
+                }
+            }
             break;
         }
     }
     return events;
 }
 
+// The default interface's description in its vtable form (a dual
+// interface's type information is its dispatch form).
+ComPtr<ITypeInfo> vtableForm(ITypeInfo *info)
+{
+    ComPtr<ITypeInfo> form;
+    TYPEATTR *attributes = nullptr;
+    if (FAILED(info->GetTypeAttr(&attributes)))
+        return form;
+    const TYPEKIND kind = attributes->typekind;
+    info->ReleaseTypeAttr(attributes);
+    if (kind == TKIND_INTERFACE) {
+        info->AddRef();
+        *form.put() = info;
+    } else if (HREFTYPE reference = 0;
+               kind == TKIND_DISPATCH && SUCCEEDED(info->GetRefTypeOfImplType(-1, &reference))) {
+        info->GetRefTypeInfo(reference, form.put());
+    }
+    return form;
+}
+
+// A parameter's type, looking through one pointer.
+VARTYPE pointee(const TYPEDESC &type)
+{
+    return type.vt == VT_PTR && type.lptdesc ? type.lptdesc->vt : VARTYPE(VT_EMPTY);
+}
+
 } // namespace
 
-ComError::ComError(ErrorNumber number, HRESULT hr, std::wstring description)
-    : std::runtime_error(narrow(description)), m_number(number), m_hr(hr), m_description(std::move(description))
+CallFailure callFailure(HRESULT hr)
+{
+    switch (hr) {
+    case HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE):
+    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED):
+    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE):
+    case RPC_E_DISCONNECTED:
+    case RPC_E_SERVER_DIED:
+    case RPC_E_SERVER_DIED_DNE:
+    case CO_E_OBJNOTCONNECTED:
+        return CallFailure::Gone;
+    case RPC_E_CALL_REJECTED:
+    case RPC_E_CALL_CANCELED:
+    case RPC_E_SERVERCALL_RETRYLATER:
+    case RPC_E_SERVERCALL_REJECTED:
+    case RPC_E_TIMEOUT:
+        return CallFailure::Busy;
+    default:
+        return CallFailure::Other;
+    }
+}
+
+ComError::ComError(ErrorNumber number, HRESULT hr, std::wstring description, bool busy)
+    : std::runtime_error(narrow(description)), m_number(number), m_hr(hr), m_description(std::move(description)),
+      m_busy(busy)
 {
 }
 
@@ -191,7 +235,14 @@ void ComAutomationClient::fail(HRESULT hr, const wchar_t *what) const
 {
     const std::wstring server = m_supportsErrorInfo ? serverDescription() : std::wstring();
     const std::wstring detail = systemMessage(hr) + (server.empty() ? L"" : L"; o aplicativo diz: " + server);
-    if (meansServerGone(hr)) {
+    const CallFailure failure = callFailure(hr);
+    if (failure == CallFailure::Busy) {
+        throw ComError(ErrorNumber::AutomationError, hr,
+                       std::wstring(L"O aplicativo de conferência está ocupado: não atendeu a tempo ao pedido de ")
+                           + what + L" (" + detail + L").",
+                       true);
+    }
+    if (failure == CallFailure::Gone) {
         throw ComError(ErrorNumber::ServerUnavailable, hr,
                        std::wstring(L"A máquina do servidor remoto não existe ou não está disponível: o aplicativo "
                                     L"de conferência não responde mais ao ")
@@ -199,6 +250,12 @@ void ComAutomationClient::fail(HRESULT hr, const wchar_t *what) const
     }
     throw ComError(ErrorNumber::AutomationError, hr,
                    std::wstring(L"Erro de automação ao ") + what + L" (" + detail + L").");
+}
+
+void ComAutomationClient::checked(HRESULT hr, const wchar_t *what) const
+{
+    if (FAILED(hr))
+        fail(hr, what);
 }
 
 ComAutomationClient::ComAutomationClient(ChatTextHandler onChatText)
@@ -211,6 +268,8 @@ ComAutomationClient::ComAutomationClient(ChatTextHandler onChatText)
     hr = unknown.queryInto(DefaultInterfaceId, m_conference);
     if (FAILED(hr))
         cannotCreate(hr, L"o objeto não oferece a interface da conferência");
+
+    checkSignatures();
 
     ComPtr<ISupportErrorInfo> errorInfo;
     m_supportsErrorInfo = SUCCEEDED(m_conference.queryInto(IID_ISupportErrorInfo, errorInfo))
@@ -229,18 +288,84 @@ ComAutomationClient::ComAutomationClient(ChatTextHandler onChatText)
         m_sink->detach();
         cannotCreate(hr, L"não foi possível assinar os eventos da conferência");
     }
+    m_worker = std::make_unique<ComCallWorker>(m_conference.get(), DefaultInterfaceId, m_connectionPoint.get());
 }
 
 ComAutomationClient::~ComAutomationClient()
 {
     // No event is handed on from here; the connection goes before the object.
-    // When the server has already gone these fail at once; nothing waits.
+    // When the server has already gone these fail at once. One that does not
+    // answer is waited on briefly, then left to the process's end: releasing
+    // what it holds would be calls on it too.
     m_sink->detach();
-    m_connectionPoint->Unadvise(m_cookie);
-    m_connectionPoint.reset();
+    const ComMessageFilter::Limit exiting(ExitLimitMs);
+    const DWORD cookie = m_cookie;
+    const HRESULT hr = m_worker->run(
+        [cookie](IUnknown *, IConnectionPoint *events) { return events->Unadvise(cookie); }, ExitLimitMs,
+        ComMessageFilter::RetryDelayMs);
+    const bool unanswered = hr == RPC_E_CALL_CANCELED;
+    m_worker.reset();
     CoDisconnectObject(static_cast<IDispatch *>(m_sink.get()), 0);
     m_sink.reset();
-    m_conference.reset();
+    if (unanswered) {
+        m_connectionPoint.abandon();
+        m_conference.abandon();
+    }
+}
+
+void ComAutomationClient::checkSignatures() const
+{
+    ComPtr<IDispatch> dispatch;
+    ComPtr<ITypeInfo> info;
+    if (FAILED(m_conference.queryInto(IID_IDispatch, dispatch))
+        || FAILED(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put())) || !info)
+        return; // no type library loaded: nothing to compare with
+    const std::wstring problem = signatureProblem(info.get());
+    if (!problem.empty()) {
+        throw ComError(ErrorNumber::CannotCreateObject, E_NOINTERFACE,
+                       L"O componente ActiveX não pode criar o objeto: o aplicativo de conferência instalado não é "
+                       L"de uma versão que o Velmora conheça ("
+                           + problem + L").");
+    }
+}
+
+std::wstring ComAutomationClient::signatureProblem(ITypeInfo *typeInfo)
+{
+    const ComPtr<ITypeInfo> form = vtableForm(typeInfo);
+    TYPEATTR *attributes = nullptr;
+    if (!form || FAILED(form->GetTypeAttr(&attributes)))
+        return L"a interface da conferência não está descrita";
+    const bool sameInterface = IsEqualGUID(attributes->guid, DefaultInterfaceId);
+    const WORD functions = attributes->cFuncs;
+    form->ReleaseTypeAttr(attributes);
+    if (!sameInterface)
+        return L"a interface da conferência é outra";
+    bool audioFound = false;
+    bool sendFound = false;
+    std::wstring problem;
+    for (WORD i = 0; i < functions && problem.empty(); ++i) {
+        FUNCDESC *function = nullptr;
+        if (FAILED(form->GetFuncDesc(i, &function)))
+            continue;
+        const int slot = int(function->oVft / SHORT(sizeof(void *)));
+        const bool plain = function->callconv == CC_STDCALL && function->elemdescFunc.tdesc.vt == VT_HRESULT
+                           && function->cParams == 1;
+        const TYPEDESC &parameter = function->lprgelemdescParam[0].tdesc;
+        if (slot == ReceivingAudioSlot) {
+            audioFound = true;
+            const VARTYPE value = plain ? pointee(parameter) : VARTYPE(VT_EMPTY);
+            if (function->invkind != INVOKE_PROPERTYGET || (value != VT_BOOL && value != VT_I2))
+                problem = L"a posição 13 não é a leitura de um inteiro de 16 bits";
+        } else if (slot == SendChatTextSlot) {
+            sendFound = true;
+            if (function->invkind != INVOKE_FUNC || !plain || parameter.vt != VT_BSTR)
+                problem = L"a posição 40 não é um método que recebe um texto";
+        }
+        form->ReleaseFuncDesc(function);
+    }
+    if (problem.empty() && (!audioFound || !sendFound))
+        problem = L"faltam as posições 13 e 40 da interface da conferência";
+    return problem;
 }
 
 DISPID ComAutomationClient::discoverChatDispId() const
@@ -249,30 +374,34 @@ DISPID ComAutomationClient::discoverChatDispId() const
     if (const ComPtr<ITypeInfo> events = eventsFromTypeLibrary(m_conference.get(), EventInterfaceId);
         events && firstEventMember(events.get(), &found))
         return found;
-    if (const ComPtr<ITypeInfo> events = eventsFromClassInfo(m_conference.get()); events)
+    if (const ComPtr<ITypeInfo> events = eventsFromClassInfo(m_conference.get(), EventInterfaceId); events)
         firstEventMember(events.get(), &found);
     return found;
 }
 
 void ComAutomationClient::sendChatText(const std::wstring &text)
 {
-    using SendChatText = HRESULT(STDMETHODCALLTYPE *)(IUnknown *, BSTR);
-    const Bstr argument(text);
-    if (!argument.get())
-        fail(E_OUTOFMEMORY, L"enviar o texto");
-    void **table = *reinterpret_cast<void ***>(m_conference.get());
-    const HRESULT hr = reinterpret_cast<SendChatText>(table[SendChatTextSlot])(m_conference.get(), argument.get());
-    if (FAILED(hr))
-        fail(hr, L"enviar o texto");
+    // What the call needs is its own: it may end after this has given up on it.
+    const auto call = [text](IUnknown *conference, IConnectionPoint *) {
+        using SendChatText = HRESULT(STDMETHODCALLTYPE *)(IUnknown *, BSTR);
+        const Bstr argument(text);
+        if (!argument.get())
+            return E_OUTOFMEMORY;
+        void **table = *reinterpret_cast<void ***>(conference);
+        return reinterpret_cast<SendChatText>(table[SendChatTextSlot])(conference, argument.get());
+    };
+    checked(m_worker->run(call, ComMessageFilter::CallLimitMs, ComMessageFilter::RetryDelayMs), L"enviar o texto");
 }
 
 short ComAutomationClient::receivingAudio()
 {
-    using GetReceivingAudio = HRESULT(STDMETHODCALLTYPE *)(IUnknown *, VARIANT_BOOL *);
-    VARIANT_BOOL value = 0;
-    void **table = *reinterpret_cast<void ***>(m_conference.get());
-    const HRESULT hr = reinterpret_cast<GetReceivingAudio>(table[ReceivingAudioSlot])(m_conference.get(), &value);
-    if (FAILED(hr))
-        fail(hr, L"ler o estado de recepção de áudio");
-    return value;
+    const auto value = std::make_shared<VARIANT_BOOL>(0);
+    const auto call = [value](IUnknown *conference, IConnectionPoint *) {
+        using GetReceivingAudio = HRESULT(STDMETHODCALLTYPE *)(IUnknown *, VARIANT_BOOL *);
+        void **table = *reinterpret_cast<void ***>(conference);
+        return reinterpret_cast<GetReceivingAudio>(table[ReceivingAudioSlot])(conference, value.get());
+    };
+    checked(m_worker->run(call, ComMessageFilter::CallLimitMs, ComMessageFilter::RetryDelayMs),
+            L"ler o estado de recepção de áudio");
+    return *value;
 }

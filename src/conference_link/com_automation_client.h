@@ -4,6 +4,7 @@
 // Plain C++ with no Qt, so that it builds with any Windows compiler and is
 // tested under Wine against a test server of our own.
 
+#include "conference_link/com_call_worker.h"
 #include "conference_link/com_event_sink.h"
 #include "conference_link/com_message_filter.h"
 #include "conference_link/com_raii.h"
@@ -15,6 +16,7 @@
 #include <ole2.h>
 
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -35,22 +37,35 @@ private:
     bool m_initialised = false;
 };
 
+// What a failed call's HRESULT means for the program: the server has gone
+// (462, the program ends), it is busy or slow (the call was refused or not
+// answered in time: the program goes on), or anything else (440).
+enum class CallFailure {
+    Gone,
+    Busy,
+    Other
+};
+CallFailure callFailure(HRESULT hr);
+
 // A failing HRESULT as the operator sees it: a classic run-time number
 // (429 creation, 462 the server has gone, 440 any other automation error)
 // and a description in Portuguese.
 class ComError : public std::runtime_error
 {
 public:
-    ComError(ErrorNumber number, HRESULT hr, std::wstring description);
+    ComError(ErrorNumber number, HRESULT hr, std::wstring description, bool busy = false);
 
     ErrorNumber number() const noexcept { return m_number; }
     HRESULT hresult() const noexcept { return m_hr; }
     const std::wstring &description() const noexcept { return m_description; }
+    // Refused or not answered in time: busy or slow, not gone.
+    bool busy() const noexcept { return m_busy; }
 
 private:
     ErrorNumber m_number;
     HRESULT m_hr;
     std::wstring m_description;
+    bool m_busy;
 };
 
 class ComAutomationClient
@@ -67,13 +82,22 @@ public:
     static constexpr int ReceivingAudioSlot = 13;
     static constexpr int SendChatTextSlot = 40;
     static constexpr DISPID FallbackChatDispId = 1;
+    // At exit, no call waits on the application longer than this, and none
+    // at all once it has stopped answering.
+    static constexpr DWORD ExitLimitMs = 1500;
+
+    // Why the default interface described by typeInfo (from the application's
+    // type library) cannot be driven through slots 13 and 40 as designed, or
+    // nothing when it can.
+    static std::wstring signatureProblem(ITypeInfo *typeInfo);
 
     // Creates the object (in-process or local server) and connects to its
     // events; throws ComError 429 when it cannot, or when the calling thread
     // is not a single-threaded apartment. The thread must pump messages:
     // events arrive while it does.
     explicit ComAutomationClient(ChatTextHandler onChatText);
-    // Drops the event connection first, then the object.
+    // Drops the event connection first, then the object; never waits long on
+    // an application that has stopped answering.
     ~ComAutomationClient();
 
     ComAutomationClient(const ComAutomationClient &) = delete;
@@ -88,6 +112,9 @@ public:
 
 private:
     DISPID discoverChatDispId() const;
+    void checkSignatures() const;
+    // The outcome of a call made; throws ComError for a failure.
+    void checked(HRESULT hr, const wchar_t *what) const;
     [[noreturn]] void fail(HRESULT hr, const wchar_t *what) const;
 
     ComApartment m_apartment;
@@ -98,4 +125,5 @@ private:
     ComPtr<ComEventSink> m_sink;
     DWORD m_cookie = 0;
     DISPID m_chatDispId = FallbackChatDispId;
+    std::unique_ptr<ComCallWorker> m_worker;
 };

@@ -5,9 +5,12 @@
 
 namespace {
 
-AppError toAppError(const ComError &error)
+// Busy or slow as ConferenceBusy, for whoever hears of it.
+[[noreturn]] void rethrow(const ComError &error)
 {
-    return AppError(error.number(), QString::fromStdWString(error.description()));
+    if (error.busy())
+        throw ConferenceBusy(error.number(), QString::fromStdWString(error.description()));
+    throw AppError(error.number(), QString::fromStdWString(error.description()));
 }
 
 } // namespace
@@ -18,7 +21,7 @@ ComConferenceLink::ComConferenceLink()
         m_client = std::make_unique<ComAutomationClient>(
             [this](const std::wstring &stexto) { received(QString::fromStdWString(stexto)); });
     } catch (const ComError &error) {
-        throw toAppError(error);
+        rethrow(error);
     }
 }
 
@@ -29,15 +32,24 @@ void ComConferenceLink::sendChatText(const QString &text)
     try {
         m_client->sendChatText(text.toStdWString());
     } catch (const ComError &error) {
-        throw toAppError(error);
+        rethrow(error);
     }
 }
 
-qint16 ComConferenceLink::receivingAudio()
+void ComConferenceLink::askReceivingAudio()
 {
+    // COM waits for the answer (painting meanwhile, never past the limit):
+    // it comes before this returns.
+    qint16 value = 0;
     try {
-        return m_client->receivingAudio();
-    } catch (const ComError &error) {
-        throw toAppError(error);
+        try {
+            value = m_client->receivingAudio();
+        } catch (const ComError &error) {
+            rethrow(error);
+        }
+    } catch (const AppError &error) {
+        emit ReceivingAudioFailed(error);
+        return;
     }
+    emit ReceivingAudio(value);
 }

@@ -17,7 +17,7 @@ public:
     ~ComConferenceLink() override;
 
     void sendChatText(const QString &text) override;
-    qint16 receivingAudio() override;
+    void askReceivingAudio() override;
 
 private:
     std::unique_ptr<ComAutomationClient> m_client;

@@ -64,21 +64,23 @@ HRESULT STDMETHODCALLTYPE ComEventSink::Invoke(DISPID member, REFIID, LCID, WORD
         VariantInit(result);
     if (member != m_chatDispId || !m_handler || !params || params->cArgs == 0)
         return S_OK; // the other events are not ours to handle, and an empty one has no text
-    // The text is the first parameter, the last in the array; servers pass it
-    // by value, by reference, or as a reference to a variant.
-    Variant direct;
-    Variant text;
-    if (FAILED(VariantCopyInd(direct.get(), &params->rgvarg[params->cArgs - 1]))
-        || FAILED(VariantChangeType(text.get(), direct.get(), 0, VT_BSTR)))
-        return S_OK; // no text in it (a null, an object)
-    const BSTR value = text.get()->bstrVal;
-    // Taken with its length: embedded NULs survive.
-    const std::wstring stexto(value ? value : L"", value ? SysStringLen(value) : 0);
-    const Handler handler = m_handler; // the handler may detach this sink
     try {
+        // The text is the first parameter, the last in the array; servers pass
+        // it by value, by reference, or as a reference to a variant. An object
+        // is not asked for its value: that would be a call out from inside the
+        // server's own call.
+        Variant direct;
+        Variant text;
+        if (FAILED(VariantCopyInd(direct.get(), &params->rgvarg[params->cArgs - 1]))
+            || FAILED(VariantChangeType(text.get(), direct.get(), VARIANT_NOVALUEPROP, VT_BSTR)))
+            return S_OK; // no text in it (a null, an object)
+        const BSTR value = text.get()->bstrVal;
+        // Taken with its length: embedded NULs survive.
+        const std::wstring stexto(value ? value : L"", value ? SysStringLen(value) : 0);
+        const Handler handler = m_handler; // the handler may detach this sink
         handler(stexto);
     } catch (...) {
-        // never let an exception cross into the server
+        // Nothing may cross into the server: not even a failed allocation.
     }
     return S_OK;
 }

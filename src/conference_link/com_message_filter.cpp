@@ -1,45 +1,95 @@
 #include "conference_link/com_message_filter.h"
 
+namespace {
+
+DWORD callLimit();
+
+class ThreadFilter final : public IMessageFilter
+{
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override
+    {
+        if (!object)
+            return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMessageFilter)) {
+            *object = static_cast<IMessageFilter *>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives as long as its thread,
+    ULONG STDMETHODCALLTYPE Release() override { return 1; } // which takes it back first
+
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override
+    {
+        return SERVERCALL_ISHANDLED; // the conference's events are always welcome
+    }
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD elapsedMs, DWORD rejectType) override
+    {
+        if (rejectType == SERVERCALL_RETRYLATER && elapsedMs + RetryDelay < callLimit())
+            return RetryDelay;
+        return DWORD(-1); // give up: the call fails, busy
+    }
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD elapsedMs, DWORD) override
+    {
+        // Paint meanwhile, take no input; past the limit, give up the call.
+        return elapsedMs >= callLimit() ? PENDINGMSG_CANCELCALL : PENDINGMSG_WAITDEFPROCESS;
+    }
+
+    static constexpr DWORD RetryDelay = ComMessageFilter::RetryDelayMs;
+};
+
+struct ThreadState {
+    ThreadFilter filter;
+    IMessageFilter *previous = nullptr;
+    int users = 0;
+    bool registered = false;
+    DWORD limitMs = ComMessageFilter::CallLimitMs;
+};
+
+thread_local ThreadState state;
+
+DWORD callLimit()
+{
+    return state.limitMs;
+}
+
+} // namespace
+
 ComMessageFilter::ComMessageFilter()
 {
-    m_registered = SUCCEEDED(CoRegisterMessageFilter(this, &m_previous));
+    if (state.users++ == 0)
+        state.registered = SUCCEEDED(CoRegisterMessageFilter(&state.filter, &state.previous));
 }
 
 ComMessageFilter::~ComMessageFilter()
 {
-    if (!m_registered)
+    if (--state.users > 0 || !state.registered)
         return;
-    IMessageFilter *ours = nullptr;
-    CoRegisterMessageFilter(m_previous, &ours);
-    if (m_previous)
-        m_previous->Release();
-}
-
-HRESULT STDMETHODCALLTYPE ComMessageFilter::QueryInterface(REFIID riid, void **object)
-{
-    if (!object)
-        return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMessageFilter)) {
-        *object = static_cast<IMessageFilter *>(this);
-        return S_OK;
+    state.registered = false;
+    IMessageFilter *current = nullptr;
+    CoRegisterMessageFilter(state.previous, &current);
+    if (current && current != &state.filter) {
+        // Somebody registered a filter over ours since: theirs stays.
+        IMessageFilter *putBack = nullptr;
+        CoRegisterMessageFilter(current, &putBack);
+        if (putBack)
+            putBack->Release();
     }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    if (current)
+        current->Release();
+    if (state.previous)
+        state.previous->Release();
+    state.previous = nullptr;
 }
 
-DWORD STDMETHODCALLTYPE ComMessageFilter::HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO)
+ComMessageFilter::Limit::Limit(DWORD ms) : m_previous(state.limitMs)
 {
-    return SERVERCALL_ISHANDLED; // the conference's events are always welcome
+    state.limitMs = ms;
 }
 
-DWORD STDMETHODCALLTYPE ComMessageFilter::RetryRejectedCall(HTASK, DWORD elapsedMs, DWORD rejectType)
+ComMessageFilter::Limit::~Limit()
 {
-    if (rejectType == SERVERCALL_RETRYLATER && elapsedMs < RetryLimitMs)
-        return RetryDelayMs;
-    return DWORD(-1); // give up: the call fails as it would without a filter
-}
-
-DWORD STDMETHODCALLTYPE ComMessageFilter::MessagePending(HTASK, DWORD, DWORD)
-{
-    return PENDINGMSG_WAITDEFPROCESS; // paint, but take no input while a call is out
+    state.limitMs = m_previous;
 }

@@ -1,17 +1,22 @@
 #pragma once
 
-// Lets the window thread wait out a conference application that is busy
-// (showing a dialog, say) instead of failing its call at once: a rejected
-// call is retried every RetryDelayMs for up to RetryLimitMs, then fails as
-// before. Installed on the window thread for the link's lifetime; the filter
-// that was there before is put back afterwards.
+// The window thread's message filter: it lets the thread wait out a
+// conference application that is busy (showing a dialog, say), retrying a
+// refused call every RetryDelayMs, and never waits on one longer than the
+// thread's call limit (CallLimitMs unless a Limit says otherwise): a call
+// still refused or unanswered then fails, busy, and the window goes on.
+//
+// One filter a thread, however many links it has: registered while at least
+// one ComMessageFilter lives on the thread; when the last one goes, the filter
+// that was there before is put back, and only if ours is still the one
+// registered.
 #include <windows.h>
 #include <objidl.h>
 
-class ComMessageFilter : public IMessageFilter
+class ComMessageFilter
 {
 public:
-    static constexpr DWORD RetryLimitMs = 5000;
+    static constexpr DWORD CallLimitMs = 5000;
     static constexpr DWORD RetryDelayMs = 100;
 
     ComMessageFilter();
@@ -19,16 +24,16 @@ public:
     ComMessageFilter(const ComMessageFilter &) = delete;
     ComMessageFilter &operator=(const ComMessageFilter &) = delete;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives as long as its owner,
-    ULONG STDMETHODCALLTYPE Release() override { return 1; } // which revokes it first
+    // The thread's call limit, for this object's life (shorter at exit, say).
+    class Limit
+    {
+    public:
+        explicit Limit(DWORD ms);
+        ~Limit();
+        Limit(const Limit &) = delete;
+        Limit &operator=(const Limit &) = delete;
 
-    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD type, HTASK caller, DWORD tickCount,
-                                               LPINTERFACEINFO info) override;
-    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK callee, DWORD elapsedMs, DWORD rejectType) override;
-    DWORD STDMETHODCALLTYPE MessagePending(HTASK callee, DWORD tickCount, DWORD pendingType) override;
-
-private:
-    IMessageFilter *m_previous = nullptr;
-    bool m_registered = false;
+    private:
+        DWORD m_previous;
+    };
 };

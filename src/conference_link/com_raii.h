@@ -45,6 +45,9 @@ public:
         if (m_pointer)
             std::exchange(m_pointer, nullptr)->Release();
     }
+    // Lets go of the reference without releasing it (a release would be a
+    // call on a server that no longer answers).
+    void abandon() { m_pointer = nullptr; }
 
     // Another interface of the same object.
     template <typename U>

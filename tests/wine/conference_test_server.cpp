@@ -8,6 +8,7 @@
 #include <olectl.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -121,6 +122,7 @@ public:
     {
         if (!value)
             return E_POINTER;
+        stallIf(1);
         if (failingWithDescription())
             return E_FAIL;
         *value = m_audio;
@@ -128,6 +130,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE SendChatText(BSTR sent) override
     {
+        stallIf(2);
         if (failingWithDescription())
             return E_FAIL;
         m_lastSent = text(sent);
@@ -222,6 +225,28 @@ private:
     DISPID chatDispId() const
     {
         return m_discovery == 2 ? StationConnectedDispId : ChatDispId;
+    }
+
+    // The wait StallNextCall asked for, when this call is of its kind.
+    void stallIf(long which)
+    {
+        if (m_stallMs <= 0 || (m_stallWhich != 0 && m_stallWhich != which))
+            return;
+        const DWORD ms = DWORD(std::exchange(m_stallMs, 0));
+        if (m_stallHang) {
+            Sleep(ms);
+            return;
+        }
+        m_stallEnded = false;
+        const DWORD start = GetTickCount();
+        while (!m_stallEnded && GetTickCount() - start < ms) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
     }
 
     // Leaves the description set by FailNextCall for the caller, once.
@@ -499,6 +524,18 @@ private:
             m_owner->m_failure = text(description);
             return S_OK;
         }
+        HRESULT STDMETHODCALLTYPE StallNextCall(long which, long ms, long hang) override
+        {
+            m_owner->m_stallWhich = which;
+            m_owner->m_stallMs = ms;
+            m_owner->m_stallHang = hang != 0;
+            return S_OK;
+        }
+        HRESULT STDMETHODCALLTYPE EndStall() override
+        {
+            m_owner->m_stallEnded = true;
+            return S_OK;
+        }
 
     private:
         Conference *m_owner;
@@ -511,6 +548,10 @@ private:
     long m_sentCount = 0;
     std::vector<std::wstring> m_later;
     std::wstring m_failure;
+    long m_stallWhich = 0;
+    long m_stallMs = 0;
+    bool m_stallHang = false;
+    bool m_stallEnded = false;
     HRESULT m_lastSinkResult = S_OK;
     std::vector<IDispatch *> m_sinks;
     ITypeLib *m_library = nullptr;

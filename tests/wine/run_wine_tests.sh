@@ -5,7 +5,8 @@
 #       in-process DLL, against the out-of-process EXE, and last with the
 #       server killed under the client;
 #   run_wine_tests.sh BUILD_DIR 32   the 32-bit server and client are built;
-#       the 64-bit client is run against the 32-bit out-of-process EXE where
+#       the 64-bit and the 32-bit client are run against the 32-bit
+#       out-of-process EXE, and the 32-bit client against the 32-bit DLL, where
 #       this machine can execute 32-bit programs, else the test says why and
 #       exits 77 (skipped).
 set -euo pipefail
@@ -39,10 +40,20 @@ run() {
     echo "== $1 ($2)"
     wine64 "$client" "$1" || status=1
 }
+run32() {
+    echo "== $1 ($2, 32-bit client)"
+    timeout 300 /usr/lib/wine/wine "$out/i686/test_com_link.exe" "$1" || status=1
+}
 
 if [ "$bits" = 32 ]; then
+    require_throwaway_prefix
+    run32 unregistered "creation with nothing registered"
+    timeout 180 /usr/lib/wine/wine regsvr32 "$out/i686/conference_test_server.dll" >/dev/null
+    run32 inproc "32-bit in-process DLL"
+    timeout 180 /usr/lib/wine/wine regsvr32 /u "$out/i686/conference_test_server.dll" >/dev/null
     timeout 180 /usr/lib/wine/wine "$out/i686/conference_test_server.exe" /RegServer
     run outproc "32-bit out-of-process EXE, 64-bit client"
+    run32 outproc "32-bit out-of-process EXE"
     exit "$status"
 fi
 
@@ -65,6 +76,8 @@ wine64 regsvr32 /u "$out/x86_64/conference_test_server.dll" >/dev/null
 
 wine64 "$server" /RegServer
 run outproc "64-bit out-of-process EXE"
+wine_stop_processes
+run hung "a server that answers nothing"
 wine_stop_processes
 
 # Wine keeps a killed server registered until its processes exit: last.

@@ -1,12 +1,17 @@
 // The automation client against the test server, under Wine.
 //   test_com_link unregistered   creation with nothing registered, and from a
-//                                thread that is not a single-threaded apartment
+//                                thread that is not a single-threaded apartment;
+//                                what each failure of a call means
 //   test_com_link incomplete     the class registered without its type library
 //   test_com_link inproc|outproc round trips, raw truth values, events of every
 //                                shape, every route of finding the event's
 //                                DISPID, the server's error descriptions, no
 //                                connection left behind; out of process also
-//                                a busy server and back-to-back creations
+//                                a busy server, a slow one, back-to-back
+//                                creations and the message filter shared by
+//                                two clients
+//   test_com_link hung           a server that answers nothing: the call and
+//                                the client's end are bounded
 //   test_com_link killed         the server killed under the client
 #include "conference_link/com_automation_client.h"
 #include "conference_link/com_message_filter.h"
@@ -137,8 +142,13 @@ void messageFilter(bool clientAlive)
         return;
     check(current->RetryRejectedCall(nullptr, 0, SERVERCALL_RETRYLATER) == ComMessageFilter::RetryDelayMs,
           "a call a busy server refused is retried");
-    check(current->RetryRejectedCall(nullptr, ComMessageFilter::RetryLimitMs, SERVERCALL_RETRYLATER) == DWORD(-1),
+    check(current->RetryRejectedCall(nullptr, ComMessageFilter::CallLimitMs, SERVERCALL_RETRYLATER) == DWORD(-1),
           "for a few seconds only");
+    check(current->MessagePending(nullptr, 100, PENDINGTYPE_TOPLEVEL) == PENDINGMSG_WAITDEFPROCESS,
+          "a call out is waited for");
+    check(current->MessagePending(nullptr, ComMessageFilter::CallLimitMs, PENDINGTYPE_TOPLEVEL)
+              == PENDINGMSG_CANCELCALL,
+          "up to the limit only");
     check(current->RetryRejectedCall(nullptr, 0, SERVERCALL_REJECTED) == DWORD(-1),
           "a call refused for good is not retried");
     check(current->HandleInComingCall(CALLTYPE_TOPLEVEL, nullptr, 0, nullptr) == SERVERCALL_ISHANDLED,
@@ -189,6 +199,96 @@ void busyServer(ITestControl *steering, ComAutomationClient &client)
     steering->RejectNextCalls(0);
 }
 
+// A slow server: an answer within the limit is waited for; one that does not
+// come in time fails the call as busy, and the client goes on.
+void slowServer(ITestControl *steering, ComAutomationClient &client)
+{
+    steering->StallNextCall(1, 1500, 0);
+    auto start = std::chrono::steady_clock::now();
+    try {
+        client.receivingAudio();
+        check(secondsSince(start) >= 1.2, "a late answer is waited for", std::to_string(secondsSince(start)) + " s");
+    } catch (const ComError &e) {
+        check(false, "an answer within the limit is taken", e.what());
+    }
+    steering->StallNextCall(2, 60000, 0);
+    start = std::chrono::steady_clock::now();
+    try {
+        client.sendChatText(L"sem resposta");
+        check(false, "a call never answered fails");
+    } catch (const ComError &e) {
+        const double seconds = secondsSince(start);
+        check(e.busy() && toInt(e.number()) == 440, "a call never answered is busy, not gone", e.what());
+        check(seconds > 4.5 && seconds < 8.0, "after the limit", std::to_string(seconds) + " s");
+    }
+    steering->EndStall();
+    pumpUntil([] { return false; }, 500); // the late answer comes back meanwhile
+    try {
+        client.sendChatText(L"depois");
+        check(lastSent(steering) == L"depois", "the client goes on after a call that timed out");
+    } catch (const ComError &e) {
+        check(false, "the client goes on after a call that timed out", e.what());
+    }
+}
+
+// Two clients on one thread share its message filter, whichever goes first;
+// a filter registered over ours by somebody else is left in place.
+void sharedFilter()
+{
+    const auto filterNow = [] {
+        IMessageFilter *current = nullptr;
+        CoRegisterMessageFilter(nullptr, &current);
+        CoRegisterMessageFilter(current, nullptr);
+        if (current)
+            current->Release();
+        return current;
+    };
+    auto first = std::make_unique<ComAutomationClient>([](const std::wstring &) {});
+    IMessageFilter *ours = filterNow();
+    auto second = std::make_unique<ComAutomationClient>([](const std::wstring &) {});
+    first.reset();
+    check(filterNow() == ours && ours != nullptr, "the filter stays while a client is left");
+    second.reset();
+    check(filterNow() == nullptr, "and goes with the last one");
+
+    struct Foreign : IMessageFilter {
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **object) override { return *object = this, S_OK; }
+        ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+        ULONG STDMETHODCALLTYPE Release() override { return 1; }
+        DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override { return 0; }
+        DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override { return DWORD(-1); }
+        DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
+    } foreign;
+    auto client = std::make_unique<ComAutomationClient>([](const std::wstring &) {});
+    CoRegisterMessageFilter(&foreign, nullptr);
+    client.reset();
+    check(filterNow() == &foreign, "a filter registered over ours is left in place");
+    CoRegisterMessageFilter(nullptr, nullptr);
+}
+
+// The application's description of the default interface is checked before
+// slots 13 and 40 are called: the designed one passes, another does not.
+void signatures(ITestControl *steering)
+{
+    ComPtr<IDispatch> dispatch;
+    ComPtr<ITypeInfo> someInfo;
+    ComPtr<ITypeLib> library;
+    ComPtr<ITypeInfo> conferenceInfo;
+    ComPtr<ITypeInfo> controlInfo;
+    UINT index = 0;
+    if (FAILED(steering->QueryInterface(IID_IDispatch, dispatch.putVoid()))
+        || FAILED(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, someInfo.put()))
+        || FAILED(someInfo->GetContainingTypeLib(library.put(), &index))
+        || FAILED(library->GetTypeInfoOfGuid(IID_IConference, conferenceInfo.put()))
+        || FAILED(library->GetTypeInfoOfGuid(IID_ITestControl, controlInfo.put()))) {
+        check(false, "the test server's type library is at hand");
+        return;
+    }
+    check(ComAutomationClient::signatureProblem(conferenceInfo.get()).empty(), "the designed interface passes",
+          std::string(ComAutomationClient::signatureProblem(conferenceInfo.get()).size(), '?'));
+    check(!ComAutomationClient::signatureProblem(controlInfo.get()).empty(), "another interface does not");
+}
+
 void conversation(long discovery, bool inProcess)
 {
     ITestControl *steering = control();
@@ -225,7 +325,8 @@ void conversation(long discovery, bool inProcess)
         }
 
         const size_t before = received.size();
-        steering->FireOther(SysAllocString(L"PY9AAA conectou"));
+        const Bstr other(L"PY9AAA conectou");
+        steering->FireOther(other.get());
         pumpUntil([] { return false; }, 200);
         check(received.size() == before, "other events are ignored");
         BSTR direct = SysAllocStringLen(L"dire\0to", 7);
@@ -239,13 +340,67 @@ void conversation(long discovery, bool inProcess)
         // (Wine carries no error information from one process to another.)
         if (inProcess)
             serverDescriptions(steering, client);
-        if (!inProcess && discovery == 0)
+        if (!inProcess && discovery == 0) {
             busyServer(steering, client);
+            slowServer(steering, client);
+            signatures(steering);
+        }
     }
     messageFilter(false);
     long connections = -1;
     steering->ConnectionCount(&connections);
     check(connections == 0, "no event connection is left once the client is gone", std::to_string(connections));
+    steering->Release();
+}
+
+// What each failure of a call means: gone ends the program, busy does not.
+void failureTable()
+{
+    const std::pair<HRESULT, CallFailure> table[] = {
+        {HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE), CallFailure::Gone},
+        {HRESULT_FROM_WIN32(RPC_S_CALL_FAILED), CallFailure::Gone},
+        {HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE), CallFailure::Gone},
+        {RPC_E_DISCONNECTED, CallFailure::Gone},
+        {RPC_E_SERVER_DIED, CallFailure::Gone},
+        {RPC_E_SERVER_DIED_DNE, CallFailure::Gone},
+        {CO_E_OBJNOTCONNECTED, CallFailure::Gone},
+        {RPC_E_CALL_REJECTED, CallFailure::Busy},
+        {RPC_E_CALL_CANCELED, CallFailure::Busy},
+        {RPC_E_SERVERCALL_RETRYLATER, CallFailure::Busy},
+        {RPC_E_SERVERCALL_REJECTED, CallFailure::Busy},
+        {RPC_E_TIMEOUT, CallFailure::Busy},
+        {E_FAIL, CallFailure::Other},
+        {E_INVALIDARG, CallFailure::Other},
+        {DISP_E_EXCEPTION, CallFailure::Other},
+    };
+    for (const auto &[hr, expected] : table) {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
+        check(callFailure(hr) == expected, "a failed call means what it should", code);
+    }
+}
+
+// A server that answers nothing at all: the call gives up at the limit as
+// busy, and the client's end waits on it no longer than its exit limit.
+void hung()
+{
+    ITestControl *steering = control();
+    if (!steering)
+        return;
+    auto client = std::make_unique<ComAutomationClient>([](const std::wstring &) {});
+    steering->StallNextCall(1, 20000, 1);
+    auto start = std::chrono::steady_clock::now();
+    try {
+        client->receivingAudio();
+        check(false, "a hung server's call fails");
+    } catch (const ComError &e) {
+        check(e.busy(), "a hung server is busy, not gone", e.what());
+        check(secondsSince(start) < 8.0, "its call gives up at the limit", std::to_string(secondsSince(start)) + " s");
+    }
+    start = std::chrono::steady_clock::now();
+    client.reset();
+    check(secondsSince(start) < 2.5, "the client's end does not wait on it",
+          std::to_string(secondsSince(start)) + " s");
     steering->Release();
 }
 
@@ -360,17 +515,22 @@ int wmain(int argc, wchar_t **argv)
         if (mode == L"unregistered") {
             unregistered();
             notAnApartmentThread();
+            failureTable();
         } else if (mode == L"incomplete") {
             incomplete();
         } else if (mode == L"inproc" || mode == L"outproc") {
             for (long discovery : {0L, 1L, 2L})
                 conversation(discovery, mode == L"inproc");
-            if (mode == L"outproc")
+            if (mode == L"outproc") {
                 backToBack();
+                sharedFilter();
+            }
+        } else if (mode == L"hung") {
+            hung();
         } else if (mode == L"killed") {
             killed();
         } else {
-            std::printf("usage: test_com_link unregistered|incomplete|inproc|outproc|killed\n");
+            std::printf("usage: test_com_link unregistered|incomplete|inproc|outproc|hung|killed\n");
             return 2;
         }
     } catch (const ComError &e) {

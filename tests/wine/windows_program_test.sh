@@ -33,7 +33,8 @@ zip="$(ls "$windows_build"/velmora-*-win64.zip | head -n 1)"
 installer="$(ls "$windows_build"/velmora-*-win64.exe | head -n 1)"
 server="$out/conference_test_server.exe"
 
-# conference COMMAND...: steers the test server (fire TEXT, audio N, last-sent).
+# conference COMMAND...: steers the test server (fire TEXT, audio N, last-sent,
+# stall poll|send MS, hang poll|send MS, end-stall: see conference_control).
 conference() { wine64 "$out/conference_control.exe" "$@" 2>/dev/null | tr -d '\r'; }
 last_sent_is() {
     [ "$(conference last-sent)" = "$1" ] && return 0
@@ -145,6 +146,35 @@ check "Visitar hands the address on and the window stays" has_window Sobre
 click "$(window_named Sobre)" 3000 4320 1455 495
 check "Retornar closes it" wait_for 10 no_window Sobre
 
+# --- a slow, then a busy conference application: neither is gone ------------------------
+conference audio -1
+check "the lamp is red" wait_for 5 pixel_is "$W" "$LAMP_X" "$LAMP_Y" "$RED"
+conference stall poll 3000
+sleep 4.5
+check "a poll answered late brings no report" no_window Velmora
+conference stall poll 60000
+sleep 7.5
+check "nor one never answered" no_window Velmora
+check "and leave the lamp as it was" pixel_is "$W" "$LAMP_X" "$LAMP_Y" "$RED"
+conference end-stall
+conference audio 0
+check "the lamp follows the application again" wait_for 5 pixel_is "$W" "$LAMP_X" "$LAMP_Y" "$GREEN"
+sent_before="$(conference sent-count)"
+conference stall send 60000
+click "$W" "${TEXT2[@]}"
+xdotool type --delay 40 "guardado"
+xdotool key Return
+check "a send never answered brings a message" wait_for 12 has_window Velmora
+check "saying the application is busy" report_says "ocupado"
+press_ok
+conference end-stall
+xdotool key Return
+sent_twice() { [ "$(conference sent-count)" -eq $((sent_before + 2)) ] && last_sent_is "guardado"; }
+check "the text kept in the input is sent again" wait_for 10 sent_twice
+
+# --- the application gone: the report, and nothing lost -------------------------------------
+conference fire "PY9EEE: ainda não gravado"
+sleep 1
 kill -9 "$(server_pid)"
 start=$(now_ms)
 check "the server killed: the error report" wait_for 10 has_window Velmora
@@ -152,9 +182,25 @@ reported=$(($(now_ms) - start))
 echo "error report after ${reported} ms"
 check "error 462" report_says "'462'"
 check "within about a second" test "$reported" -le 2500
+check "saying where the conversation not saved went" report_says "chat-recuperado.txt"
+check "which holds it" grep -q "ainda n" "$program/chat-recuperado.txt"
 press_ok
 check "pressing OK ends the program" ended "$velmora_pid"
 check "with a non-zero status" test "${status:-0}" -ne 0
+wine_stop_processes
+
+# --- Encerrar programa against an application that answers nothing at all ------------------
+start_program "$program" velmora.exe
+check "the chat window appears again" wait_for 60 has_window "Chat por ORBEL"
+W="$(window_named "Chat por ORBEL")"
+conference hang poll 12000
+sleep 2
+click "$W" "${COMMAND1[@]}"
+start=$(now_ms)
+check "Encerrar programa ends the program all the same" ended "$velmora_pid"
+echo "ended $(($(now_ms) - start)) ms after the click"
+check "within the call limit and a little more" test "$(($(now_ms) - start))" -le 9000
+check "with status 0" test "${status:-1}" -eq 0
 wine_stop_processes
 
 # --- installed --------------------------------------------------------------------------
