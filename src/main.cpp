@@ -1,7 +1,11 @@
 #include "chat_window/velmora.h"
+#include "conference_link/conference_link.h"
 
 #include <QApplication>
 #include <QIcon>
+
+#include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char **argv)
 {
@@ -13,8 +17,16 @@ int main(int argc, char **argv)
 
     // Loading the window creates the conference link; when that fails the
     // error report ends the process before any window is shown.
-    const auto window = velmora::start();
+    auto window = velmora::start();
     if (!window)
         return 1;
-    return app.exec();
+    const int status = app.exec();
+    window.reset();
+    // An application that stopped answering is not waited on at the very end
+    // either (COM's clean-up would call on it).
+    if (ConferenceLink::leftApplicationWaiting()) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -3,6 +3,7 @@
 #include "aux_windows/sobre_velmora.h"
 #include "chat_session.h"
 #include "conference_link/conference_link.h"
+#include "forms/announcer.h"
 #include "forms/lamp_shape.h"
 #include "forms/text_box.h"
 
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <private/qguiapplication_p.h>
@@ -24,7 +26,7 @@ namespace {
 struct Heard {
     QAccessible::Event type;
     QObject *object;
-    QString inserted;
+    QString inserted; // the text inserted, or the name of a notification shown
     int position;
 };
 QList<Heard> heard;
@@ -37,7 +39,22 @@ void listen(QAccessibleEvent *event)
         inserted = static_cast<QAccessibleTextInsertEvent *>(event)->textInserted();
         position = static_cast<QAccessibleTextInsertEvent *>(event)->changePosition();
     }
+    QAccessibleInterface *accessible = event->accessibleInterface();
+    if (event->type() == QAccessible::ObjectShow && accessible && accessible->role() == QAccessible::Notification)
+        inserted = accessible->text(QAccessible::Name);
     heard.append({event->type(), event->object(), inserted, position});
+}
+
+// What was told as notifications, in order.
+QStringList announcements()
+{
+    QStringList told;
+    for (const Heard &h : std::as_const(heard)) {
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(h.object);
+        if (h.type == QAccessible::ObjectShow && accessible && accessible->role() == QAccessible::Notification)
+            told.append(h.inserted);
+    }
+    return told;
 }
 
 QString nameOf(QWidget *widget)
@@ -152,33 +169,83 @@ private slots:
         QCOMPARE(changes(), 2);
     }
 
-    void receivedTextIsAnnounced()
+    void everyArrivalIsToldOnceWhereverTheFocusIs()
     {
         velmora *w = m_session->window();
-        w->Text2->setFocus(); // announced wherever the focus is
+        w->Text2->setFocus();
         m_session->standin().feed(QStringLiteral("PY9AAA: olá, câmbio"));
-        QTRY_VERIFY(std::any_of(heard.begin(), heard.end(), [&](const Heard &h) {
-            return h.object == w->Text1 && h.type == QAccessible::TextInserted
-                   && h.inserted == QStringLiteral("PY9AAA: olá, câmbio");
-        }));
+        QTRY_COMPARE(announcements(), QStringList{QStringLiteral("PY9AAA: olá, câmbio")});
+        QVERIFY(w->Text2->hasFocus());
 
-        // Each arrival is announced where accessible text, which counts a line
-        // break as one character, has it: lines further down do not drift.
+        // One text-insert event an arrival, where accessible text (a line
+        // break, one character) has it.
         const QStringList more = {QStringLiteral("PU9BBB: segunda"), QStringLiteral("PY9CCC: terceira")};
         for (const QString &line : more)
             m_session->standin().feed(line);
         QTRY_COMPARE(w->Text1->document()->blockCount(), 4);
         QAccessibleTextInterface *text = QAccessible::queryAccessibleInterface(w->Text1)->textInterface();
         QVERIFY(text);
-        int announced = 0;
         const QStringList arrivals = QStringList{QStringLiteral("PY9AAA: olá, câmbio")} + more;
+        QStringList inserted;
         for (const Heard &h : std::as_const(heard)) {
-            if (h.object != w->Text1 || h.type != QAccessible::TextInserted || !arrivals.contains(h.inserted))
+            if (h.object != w->Text1 || h.type != QAccessible::TextInserted)
                 continue;
-            ++announced;
-            QCOMPARE(text->text(h.position, h.position + int(h.inserted.size())), h.inserted);
+            inserted.append(QString(h.inserted).remove(QChar::ParagraphSeparator));
+            QCOMPARE(text->text(h.position, h.position + int(h.inserted.size())),
+                     QString(h.inserted).replace(QChar::ParagraphSeparator, QLatin1Char('\n')));
         }
-        QCOMPARE(announced, 3);
+        QCOMPARE(inserted, arrivals);
+        QTRY_COMPARE(announcements().size(), 2); // the two that came together, told together
+
+        // In the conversation box itself: told once, the caret left where it
+        // was (no empty last line to read), the newest line in view.
+        heard.clear();
+        w->Text1->setFocus();
+        w->Text1->setSelStart(0);
+        m_session->standin().feed(QStringLiteral("PU9DDD: quarta"));
+        QTRY_COMPARE(announcements(), QStringList{QStringLiteral("PU9DDD: quarta")});
+        QCOMPARE(w->Text1->selStart(), 0);
+        QCOMPARE(w->Text1->verticalScrollBar()->value(), w->Text1->verticalScrollBar()->maximum());
+
+        // Alt+1 tells the newest again, Alt+3 the third newest, Alt+0 the lamp;
+        // the focus stays.
+        heard.clear();
+        QTest::keyClick(w->Text1, Qt::Key_1, Qt::AltModifier);
+        QTRY_COMPARE(announcements().size(), 1);
+        QTest::keyClick(w->Text1, Qt::Key_3, Qt::AltModifier);
+        QTRY_COMPARE(announcements().size(), 2);
+        QTest::keyClick(w->Text1, Qt::Key_0, Qt::AltModifier);
+        QTRY_COMPARE(announcements(), QStringList({QStringLiteral("PU9DDD: quarta"), QStringLiteral("PU9BBB: segunda"),
+                                                   QStringLiteral("Sem áudio")}));
+        QVERIFY(w->Text1->hasFocus());
+        QCOMPARE(w->Text1->text(), arrivals.join(QStringLiteral("\r\n")) + QStringLiteral("\r\nPU9DDD: quarta\r\n"));
+    }
+
+    void aFloodIsToldInAFewAnnouncementsEndingWithTheLast()
+    {
+        velmora *w = m_session->window();
+        QByteArray lines;
+        for (int i = 1; i <= 50; ++i)
+            lines += "PY9AAA: rajada " + QByteArray::number(i) + '\n';
+        m_session->standin().process().write(lines);
+        QTRY_COMPARE(w->Text1->document()->blockCount(), 51);
+        QTRY_VERIFY(!announcements().isEmpty()
+                    && announcements().last().startsWith(QStringLiteral("PY9AAA: rajada 48")));
+        const QStringList told = announcements();
+        QVERIFY2(told.size() <= 5, qPrintable(told.join(QLatin1Char('|'))));
+        QVERIFY(told.last().endsWith(QStringLiteral("PY9AAA: rajada 50\ne mais 47 mensagens antes destas"))
+                || told.last().contains(QStringLiteral("PY9AAA: rajada 50")));
+        for (const QString &announcement : told)
+            QVERIFY(announcement.count(QLatin1Char('\n')) <= Announcer::MaxTexts);
+    }
+
+    void theWindowIsAFrameAndTheBannerAPanel()
+    {
+        velmora *w = m_session->window();
+        QAccessibleInterface *window = QAccessible::queryAccessibleInterface(w);
+        QCOMPARE(window->role(), QAccessible::Window);
+        QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Chat por ORBEL"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(w->Picture1)->role(), QAccessible::Pane);
     }
 };
 

@@ -3,6 +3,7 @@
 #include "aux_windows/ajuda.h"
 #include "aux_windows/sobre_velmora.h"
 #include "conference_link/conference_link.h"
+#include "forms/announcer.h"
 #include "forms/form_style.h"
 #include "forms/lamp_shape.h"
 #include "forms/msg_box.h"
@@ -12,6 +13,7 @@
 #include "transcript/transcript_file.h"
 
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -19,6 +21,7 @@
 #include <QLineEdit>
 #include <QMovie>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QWindow>
 
@@ -36,6 +39,21 @@ static void initResources()
 
 namespace {
 constexpr quint32 Blue = 0x00FF0000;
+constexpr int RecentKept = 9;
+
+// For screen readers: the chat window is a frame named by its caption, the
+// banner a panel.
+QAccessibleInterface *accessibleChatWindow(const QString &className, QObject *object)
+{
+    if (!object || !object->isWidgetType())
+        return nullptr;
+    auto *widget = static_cast<QWidget *>(object);
+    if (className == QLatin1String("velmora"))
+        return new QAccessibleWidget(widget, QAccessible::Window);
+    if (widget->objectName() == QLatin1String("Picture1"))
+        return new QAccessibleWidget(widget, QAccessible::Pane);
+    return nullptr;
+}
 constexpr quint32 White = 0x00FFFFFF;
 constexpr quint32 Green = 0x0000FF00;
 constexpr quint32 Red = 0x000000FF;
@@ -69,6 +87,8 @@ void velmora::buildControls()
 {
     initResources();
     FormStyle::installFontSubstitutes();
+    static const bool accessibleRoles = (QAccessible::installFactory(accessibleChatWindow), true);
+    Q_UNUSED(accessibleRoles);
     setWindowTitle(QStringLiteral("Chat por ORBEL"));
     setWindowIcon(QIcon(QStringLiteral(":/velmora/velmora.png")));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -90,6 +110,7 @@ void velmora::buildControls()
     sobre = FormStyle::graphicalButton(this, QStringLiteral("Sobre"), twipsRect(3120, 7080, 855, 375), 0x0000FFFF);
 
     Picture1 = new QFrame(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(twipsRect(120, 120, 6135, 975));
     Picture1->setFrameStyle(QFrame::Box | QFrame::Plain);
     Picture1->setAutoFillBackground(true);
@@ -150,6 +171,13 @@ void velmora::buildControls()
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
+
+    m_announcer = new Announcer(this);
+    for (int key = 0; key <= 9; ++key) {
+        auto *shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key(Qt::Key_0 + key)), this);
+        shortcut->setContext(Qt::ApplicationShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, key] { tellAgain(key); });
+    }
 
     // Names for screen readers where a control has no caption of its own.
     Text1->setAccessibleName(QStringLiteral("Conversa recebida"));
@@ -327,18 +355,38 @@ void velmora::Command5_Click()
 void velmora::Echo_ChatTextReceived(const QString &stexto)
 {
     Handler::unguarded([&] {
-        // Screen readers announce what arrived, wherever the focus is, at the
-        // position their own count of the text gives it.
-        const int end = Text1->accessibleLength();
+        m_arriving = true;
         Text1->appendText(stexto + QStringLiteral("\r\n"));
-        QAccessibleTextInsertEvent arrived(Text1, end, stexto);
-        QAccessible::updateAccessibility(&arrived);
+        m_arriving = false;
+        // Heard as well as seen, wherever the focus is.
+        m_recent.prepend(stexto);
+        if (m_recent.size() > RecentKept)
+            m_recent.removeLast();
+        m_announcer->announce(stexto);
     });
 }
 
 void velmora::Text1_Change()
 {
-    Handler::unguarded([&] { Text1->setSelStart(Text1->textLength()); });
+    Handler::unguarded([&] {
+        // With the focus in the box, an arrival leaves the caret where the
+        // operator put it (a screen reader would read the empty line after
+        // the last line end); the newest line comes into view all the same.
+        if (m_arriving && Text1->hasFocus())
+            Text1->scrollToEnd();
+        else
+            Text1->setSelStart(Text1->textLength());
+    });
+}
+
+void velmora::tellAgain(int key)
+{
+    Handler::continueOnError({[&] {
+        if (key == 0)
+            m_announcer->announce(Shape1->accessibleDescription());
+        else if (key <= m_recent.size())
+            m_announcer->announce(m_recent.at(key - 1));
+    }});
 }
 
 void velmora::Timer1_Timer()

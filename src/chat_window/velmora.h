@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
 
+class Announcer;
 class AppError;
 class TextBox;
 class ConferenceLink;
@@ -90,8 +92,18 @@ private:
     // it, after the conversation not yet saved has been put in a file.
     void failedCall(const AppError &error);
 
+    // Alt+1 ... Alt+9 tell again the 1st ... 9th most recent received text,
+    // Alt+0 the lamp's state.
+    void tellAgain(int key);
+
     // The conversation has changed since it was last saved or loaded.
     bool m_unsaved = false;
+    // Tells each arrival to a screen reader, wherever the focus is.
+    Announcer *m_announcer = nullptr;
+    // The most recent received texts, newest first.
+    QStringList m_recent;
+    // The change under way is an arrival.
+    bool m_arriving = false;
     QMovie *m_antenna = nullptr;
     bool m_watchingExposure = false;
 };

@@ -181,6 +181,8 @@ VARTYPE pointee(const TYPEDESC &type)
     return type.vt == VT_PTR && type.lptdesc ? type.lptdesc->vt : VARTYPE(VT_EMPTY);
 }
 
+bool referencesLeftBehind = false;
+
 } // namespace
 
 CallFailure callFailure(HRESULT hr)
@@ -310,7 +312,13 @@ ComAutomationClient::~ComAutomationClient()
     if (unanswered) {
         m_connectionPoint.abandon();
         m_conference.abandon();
+        referencesLeftBehind = true;
     }
+}
+
+bool ComAutomationClient::leftReferencesBehind()
+{
+    return referencesLeftBehind;
 }
 
 void ComAutomationClient::checkSignatures() const
@@ -337,6 +345,14 @@ std::wstring ComAutomationClient::signatureProblem(ITypeInfo *typeInfo)
         return L"a interface da conferência não está descrita";
     const bool sameInterface = IsEqualGUID(attributes->guid, DefaultInterfaceId);
     const WORD functions = attributes->cFuncs;
+    // The table's entries are as wide as the server's pointers, which a
+    // 32-bit application's type library describes for 32 bits: seven
+    // entries of IDispatch, then the interface's own.
+    SHORT entry = SHORT(sizeof(void *));
+    for (const SHORT width : {SHORT(4), SHORT(8)}) {
+        if (attributes->cbSizeVft == width * (7 + functions))
+            entry = width;
+    }
     form->ReleaseTypeAttr(attributes);
     if (!sameInterface)
         return L"a interface da conferência é outra";
@@ -347,7 +363,7 @@ std::wstring ComAutomationClient::signatureProblem(ITypeInfo *typeInfo)
         FUNCDESC *function = nullptr;
         if (FAILED(form->GetFuncDesc(i, &function)))
             continue;
-        const int slot = int(function->oVft / SHORT(sizeof(void *)));
+        const int slot = int(function->oVft / entry);
         const bool plain = function->callconv == CC_STDCALL && function->elemdescFunc.tdesc.vt == VT_HRESULT
                            && function->cParams == 1;
         const TYPEDESC &parameter = function->lprgelemdescParam[0].tdesc;

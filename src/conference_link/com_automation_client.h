@@ -107,6 +107,11 @@ public:
     // The raw 16-bit truth value: any non-zero value means audio.
     short receivingAudio();
 
+    // Whether a client let go of references it could not release (the
+    // application stopped answering): the process must then end without
+    // waiting for COM's own clean-up, which would call on the application.
+    static bool leftReferencesBehind();
+
     // The DISPID taken for ChatTextReceived, as discovered.
     DISPID chatDispId() const noexcept { return m_chatDispId; }
 

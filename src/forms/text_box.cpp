@@ -3,6 +3,7 @@
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextBoundaryFinder>
 #include <QTextCursor>
@@ -374,6 +375,11 @@ void TextBox::setSelStart(qsizetype position)
         cursor.setPosition(int(documentPosition(position)));
     setTextCursor(cursor);
     ensureCursorVisible();
+}
+
+void TextBox::scrollToEnd()
+{
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 QMimeData *TextBox::createMimeDataFromSelection() const

@@ -38,6 +38,8 @@ public:
     void replaceText(qsizetype from, qsizetype to, const QString &text);
 
     qsizetype selStart() const;
+    // Shows the end of the text, the caret where it is.
+    void scrollToEnd();
     // Puts the caret at position (clamped) and scrolls it into view.
     void setSelStart(qsizetype position);
 
