@@ -44,5 +44,8 @@ ensure_i386() {
     fi
 }
 
+# What hearing it through a screen reader needs.
+A11Y_PACKAGES=(orca at-spi2-core python3-pyatspi)
+
 # What showing it on a machine without a display needs.
 HEADLESS_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils x11-xserver-utils xclip)

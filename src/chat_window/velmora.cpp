@@ -375,7 +375,7 @@ void velmora::Text1_Change()
         if (m_arriving && Text1->hasFocus())
             Text1->scrollToEnd();
         else
-            Text1->setSelStart(Text1->textLength());
+            Text1->followEnd();
     });
 }
 

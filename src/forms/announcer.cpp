@@ -40,20 +40,24 @@ Announcer::Announcer(QWidget *parent) : QWidget(parent)
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setGeometry(0, 0, 1, 1);
     hide();
-    m_gather.setSingleShot(true);
-    m_gather.setInterval(GatherMs);
-    connect(&m_gather, &QTimer::timeout, this, &Announcer::tell);
+    m_quiet.setSingleShot(true);
+    connect(&m_quiet, &QTimer::timeout, this, &Announcer::tell);
 }
 
 void Announcer::announce(const QString &text)
 {
+    if (m_waiting.isEmpty())
+        m_waitingSince.start();
     m_waiting.append(text);
-    if (!m_gather.isActive())
-        m_gather.start();
+    if (m_waitingSince.elapsed() < LongestWaitMs)
+        m_quiet.start(m_waiting.size() == 1 ? QuietMs : QuietAfterManyMs);
+    else
+        tell();
 }
 
 void Announcer::tell()
 {
+    m_quiet.stop();
     const qsizetype earlier = std::max<qsizetype>(0, m_waiting.size() - MaxTexts);
     QStringList told = m_waiting.mid(earlier);
     m_waiting.clear();

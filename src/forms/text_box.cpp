@@ -68,6 +68,11 @@ TextBox::TextBox(QWidget *parent) : QPlainTextEdit(parent)
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     connect(document(), &QTextDocument::contentsChange, this, &TextBox::documentChanged);
+    // A selection made (by the program; the operator's needs the focus) is where the caret is.
+    connect(this, &QPlainTextEdit::selectionChanged, this, [this] {
+        if (textCursor().hasSelection())
+            m_caretAtEnd = false;
+    });
 }
 
 TextBox::Layout TextBox::layOut(const QString &text, qsizetype lastBreak)
@@ -209,7 +214,23 @@ void TextBox::setText(const QString &text)
 
 void TextBox::appendText(const QString &text)
 {
+    // With the focus in the box, the caret stays where it was, even at the
+    // end: a screen reader would follow it onto the empty line after the text.
+    if (!hasFocus()) {
+        replaceText(m_text.size(), m_text.size(), text);
+        return;
+    }
+    // (Put back before the box looks at its selection: an anchor moved by the
+    // insertion would be a selection made and told.)
+    QTextCursor caret = textCursor();
+    m_heldCaret = {caret.anchor(), caret.position()};
+    caret.setKeepPositionOnInsert(true);
+    setTextCursor(caret);
     replaceText(m_text.size(), m_text.size(), text);
+    m_heldCaret = {-1, -1};
+    caret = textCursor();
+    caret.setKeepPositionOnInsert(false);
+    setTextCursor(caret);
 }
 
 void TextBox::replaceText(qsizetype from, qsizetype to, const QString &text)
@@ -275,8 +296,16 @@ void TextBox::replaceText(qsizetype from, qsizetype to, const QString &text)
 
 void TextBox::documentChanged(int position, int removed, int added)
 {
-    if (m_changing)
+    if (m_changing) {
+        if (m_heldCaret.first >= 0) {
+            QTextCursor held(document());
+            held.setPosition(m_heldCaret.first);
+            held.setPosition(m_heldCaret.second, QTextCursor::KeepAnchor);
+            held.setKeepPositionOnInsert(true);
+            setTextCursor(held);
+        }
         return;
+    }
     const qsizetype oldLength = documentLength();
     const qsizetype newLength = document()->characterCount() - 1;
     qsizetype at = position;
@@ -363,11 +392,29 @@ void TextBox::tidyLater(qsizetype from, qsizetype to)
 
 qsizetype TextBox::selStart() const
 {
-    return textPosition(textCursor().selectionStart());
+    return m_caretAtEnd ? m_text.size() : textPosition(textCursor().selectionStart());
+}
+
+void TextBox::followEnd()
+{
+    if (hasFocus()) {
+        setSelStart(m_text.size());
+    } else {
+        m_caretAtEnd = true;
+        scrollToEnd();
+    }
+}
+
+void TextBox::focusInEvent(QFocusEvent *event)
+{
+    if (m_caretAtEnd)
+        setSelStart(m_text.size());
+    QPlainTextEdit::focusInEvent(event);
 }
 
 void TextBox::setSelStart(qsizetype position)
 {
+    m_caretAtEnd = false;
     QTextCursor cursor(document());
     if (position >= m_text.size())
         cursor.movePosition(QTextCursor::End);
@@ -379,7 +426,15 @@ void TextBox::setSelStart(qsizetype position)
 
 void TextBox::scrollToEnd()
 {
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    // Once a turn of the event loop, however many texts came in it: the eye
+    // sees the same, and a screen reader hears of one scroll, not of each.
+    if (m_scrollingToEnd)
+        return;
+    m_scrollingToEnd = true;
+    QTimer::singleShot(0, this, [this] {
+        m_scrollingToEnd = false;
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    });
 }
 
 QMimeData *TextBox::createMimeDataFromSelection() const

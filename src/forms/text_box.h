@@ -2,6 +2,8 @@
 
 #include <QPlainTextEdit>
 
+#include <utility>
+
 #include <vector>
 
 // A multi-line text box that keeps its text exactly as it came. The text is
@@ -32,7 +34,8 @@ public:
     qsizetype textLength() const { return m_text.size(); }
     // Replaces the text in one change.
     void setText(const QString &text);
-    // Adds text at the end in one change.
+    // Adds text at the end in one change; with the focus in the box, the
+    // caret stays where it was.
     void appendText(const QString &text);
     // Replaces the characters [from, to) of the text with text, in one change.
     void replaceText(qsizetype from, qsizetype to, const QString &text);
@@ -40,6 +43,11 @@ public:
     qsizetype selStart() const;
     // Shows the end of the text, the caret where it is.
     void scrollToEnd();
+    // Puts the caret at the end and shows it. Without the focus, the caret
+    // goes there when the box takes the focus: a screen reader is not told
+    // of every move of a caret nobody is using (a flood of arrivals would
+    // drown what it has to say).
+    void followEnd();
     // Puts the caret at position (clamped) and scrolls it into view.
     void setSelStart(qsizetype position);
 
@@ -51,6 +59,7 @@ protected:
     void insertFromMimeData(const QMimeData *source) override;
     void dropEvent(QDropEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
 
 private:
     // One paragraph of the document: its length, and how many characters of
@@ -88,4 +97,9 @@ private:
     // Where the last paragraph starts, so that arrivals at the end cost nothing per line.
     Located m_last{0, 0, 0};
     bool m_changing = false;
+    // The caret is owed a move to the end.
+    bool m_caretAtEnd = false;
+    bool m_scrollingToEnd = false;
+    // Where the caret (anchor, position) stays while text is added at the end.
+    std::pair<int, int> m_heldCaret{-1, -1};
 };
