@@ -1,5 +1,8 @@
 #include "chat_window/velmora.h"
 #include "conference_link/conference_link.h"
+#include "forms/msg_box.h"
+#include "forms/program.h"
+#include "runtime/handler.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -12,8 +15,14 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     // No display name: the platform would append it to every title bar,
     // and the windows' captions are theirs alone.
-    app.setApplicationName(QStringLiteral("Velmora"));
-    app.setWindowIcon(QIcon(QStringLiteral(":/velmora/velmora.png")));
+    app.setApplicationName(QString::fromLatin1(Program::Name));
+    app.setWindowIcon(QIcon(QString::fromLatin1(Program::IconPath)));
+
+    // The error report: a message box, then the end.
+    Handler::setReporter([](ErrorNumber number, const QString &description) {
+        MsgBox::show(Handler::reportText(number, description), QMessageBox::Critical);
+        Handler::endProgram();
+    });
 
     // Loading the window creates the conference link; when that fails the
     // error report ends the process before any window is shown.

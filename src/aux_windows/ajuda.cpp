@@ -11,20 +11,9 @@
 
 using FormStyle::twipsRect;
 
-namespace {
-Ajuda *ajudaInstance = nullptr;
-}
-
 Ajuda &Ajuda::instance()
 {
-    if (!ajudaInstance) {
-        ajudaInstance = new Ajuda;
-        qAddPostRoutine([] {
-            delete ajudaInstance;
-            ajudaInstance = nullptr;
-        });
-    }
-    return *ajudaInstance;
+    return single<Ajuda>();
 }
 
 QString Ajuda::helpText()

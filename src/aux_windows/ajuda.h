@@ -30,5 +30,6 @@ protected:
     void Form_Load(QWidget *form) override;
 
 private:
+    friend class AuxWindow; // makes the single instance
     Ajuda();
 };

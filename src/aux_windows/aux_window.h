@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QDialog>
+
+#include <utility>
 
 // A window shown modally from the chat window. It exists once; each showing
 // loads it, building its controls afresh, and it is unloaded by its
@@ -19,6 +22,19 @@ public:
 
 protected:
     AuxWindow();
+    // The window's single instance (its default instance), made on first use
+    // and gone with the application.
+    template <typename Window>
+    static Window &single()
+    {
+        static Window *window = nullptr;
+        if (!window) {
+            window = new Window;
+            qAddPostRoutine([] { delete std::exchange(window, nullptr); });
+        }
+        return *window;
+    }
+
     // Builds the controls into form, a fresh widget filling the window.
     virtual void Form_Load(QWidget *form) = 0;
 

@@ -18,7 +18,6 @@ using FormStyle::twipsRect;
 
 namespace {
 
-sobre_velmora *sobreInstance = nullptr;
 
 void openWithDesktop(const QUrl &url, QWidget *window)
 {
@@ -41,14 +40,7 @@ sobre_velmora::UrlOpener &currentOpener()
 
 sobre_velmora &sobre_velmora::instance()
 {
-    if (!sobreInstance) {
-        sobreInstance = new sobre_velmora;
-        qAddPostRoutine([] {
-            delete sobreInstance;
-            sobreInstance = nullptr;
-        });
-    }
-    return *sobreInstance;
+    return single<sobre_velmora>();
 }
 
 QUrl sobre_velmora::address()
@@ -89,7 +81,8 @@ void sobre_velmora::Form_Load(QWidget *form)
     tower->start();
 
     const QFont sans = boldFont(FormStyle::SansSerif, 8.25);
-    Label1 = FormStyle::label(form, QStringLiteral("CHAT"), twipsRect(1200, 240, 3255, 615), FormStyle::systemColour(2),
+    Label1 = FormStyle::label(form, QStringLiteral("CHAT"), twipsRect(1200, 240, 3255, 615),
+                              FormStyle::systemColour(FormStyle::SystemColour::ActiveTitleBar),
                               boldFont(FormStyle::SansSerif, 24));
     Label4 = FormStyle::label(form, QStringLiteral("Versão 1.0  Revisão 0  -  7/2008"), twipsRect(1440, 840, 3015, 375),
                               0x00000000, sans);
@@ -97,7 +90,8 @@ void sobre_velmora::Form_Load(QWidget *form)
     Label2 = FormStyle::label(form, QStringLiteral("Uma criação de Corvath"), twipsRect(240, 1440, 4095, 495),
                               0x00008000, boldFont(FormStyle::SansSerif, 13.5));
     Label5 = FormStyle::label(form, QStringLiteral("ORBEL"), twipsRect(1440, 1800, 1455, 615),
-                              FormStyle::systemColour(1), boldFont(FormStyle::Serif, 24));
+                              FormStyle::systemColour(FormStyle::SystemColour::Desktop),
+                              boldFont(FormStyle::Serif, 24));
     Label3 = FormStyle::label(form, QStringLiteral("VARNOSK Análise e Desenvolvimento de Sistemas"),
                               twipsRect(120, 2520, 4455, 375), 0x00000000, sans);
     Line2 = FormStyle::horizontalRule(form, 120, 4560, 3000);

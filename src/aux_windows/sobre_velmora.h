@@ -47,5 +47,6 @@ protected:
     void Form_Load(QWidget *form) override;
 
 private:
+    friend class AuxWindow; // makes the single instance
     sobre_velmora();
 };

@@ -7,6 +7,7 @@
 #include "forms/form_style.h"
 #include "forms/lamp_shape.h"
 #include "forms/msg_box.h"
+#include "forms/program.h"
 #include "forms/text_box.h"
 #include "runtime/app_error.h"
 #include "runtime/handler.h"
@@ -90,7 +91,7 @@ void velmora::buildControls()
     static const bool accessibleRoles = (QAccessible::installFactory(accessibleChatWindow), true);
     Q_UNUSED(accessibleRoles);
     setWindowTitle(QStringLiteral("Chat por ORBEL"));
-    setWindowIcon(QIcon(QStringLiteral(":/velmora/velmora.png")));
+    setWindowIcon(QIcon(QString::fromLatin1(Program::IconPath)));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(FormStyle::defaultFont());
@@ -167,7 +168,9 @@ void velmora::buildControls()
 
     Shape1 = new LampShape(Frame4);
     Shape1->setGeometry(twipsRect(240, 240, 495, 375));
-    Shape1->setFillColor(bgr(Green));
+    // Green while no audio is received (also before the first poll), red while it is.
+    Shape1->setAppearance(LampShape::State::Off, bgr(Green), QStringLiteral("Sem áudio"));
+    Shape1->setAppearance(LampShape::State::On, bgr(Red), QStringLiteral("Recebendo áudio"));
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
@@ -396,7 +399,7 @@ void velmora::Timer1_Timer()
 
 void velmora::Echo_ReceivingAudio(qint16 value)
 {
-    Handler::unguarded([&] { Shape1->setFillColor(bgr(value == 0 ? Green : Red)); });
+    Handler::unguarded([&] { Shape1->setState(value == 0 ? LampShape::State::Off : LampShape::State::On); });
 }
 
 void velmora::Echo_ReceivingAudioFailed(const AppError &error)

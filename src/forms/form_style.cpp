@@ -89,14 +89,14 @@ QFrame *horizontalRule(QWidget *parent, int x1, int x2, int y)
     return line;
 }
 
-QColor systemColour(int index)
+QColor systemColour(SystemColour which)
 {
 #ifdef Q_OS_WIN
-    return bgr(quint32(windowsSystemColour(index)));
+    return bgr(quint32(windowsSystemColour(int(which))));
 #else
     // Classic colours: active title bar from the desktop theme's highlight,
     // the desktop a fixed teal.
-    if (index == 2)
+    if (which == SystemColour::ActiveTitleBar)
         return QGuiApplication::palette().color(QPalette::Active, QPalette::Highlight);
     return QColor(0, 128, 128);
 #endif

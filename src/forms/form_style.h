@@ -60,9 +60,13 @@ QLabel *label(QWidget *parent, const QString &caption, QRect geometry, const QCo
 // A one-pixel horizontal rule from x1 to x2 at y, in twips.
 QFrame *horizontalRule(QWidget *parent, int x1, int x2, int y);
 
-// One of the user's display colours by its classic number (1 = desktop,
-// 2 = active title bar), with a fixed fallback where the platform has none.
-QColor systemColour(int index);
+// The user's display colours a window may name, by their classic numbers.
+enum class SystemColour {
+    Desktop = 1,
+    ActiveTitleBar = 2
+};
+// One of them, with a fixed fallback where the platform has none.
+QColor systemColour(SystemColour which);
 
 // Centres a top-level window on the screen it will appear on.
 void centreOnScreen(QWidget *window);

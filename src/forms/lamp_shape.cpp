@@ -6,28 +6,28 @@
 LampShape::LampShape(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAccessibleDescription(describe(m_fill));
 }
 
-QString LampShape::describe(const QColor &colour)
+void LampShape::setAppearance(State state, const QColor &colour, const QString &description)
 {
-    return colour == QColor(Qt::red) ? QStringLiteral("Recebendo áudio") : QStringLiteral("Sem áudio");
-}
-
-void LampShape::setFillColor(const QColor &colour)
-{
-    if (colour == m_fill)
-        return;
-    m_fill = colour;
-    update();
-    const QString description = describe(colour);
-    if (description != accessibleDescription()) {
-        // The state is told to screen readers as the lamp's description
-        // (which Qt reports as changed), and a change is announced.
+    m_looks[size_t(state)] = {colour, description};
+    if (state == m_state) {
         setAccessibleDescription(description);
-        QAccessibleEvent alert(this, QAccessible::Alert);
-        QAccessible::updateAccessibility(&alert);
+        update();
     }
+}
+
+void LampShape::setState(State state)
+{
+    if (state == m_state)
+        return;
+    m_state = state;
+    update();
+    // The state is told to screen readers as the lamp's description (which
+    // Qt reports as changed), and a change is announced.
+    setAccessibleDescription(look(state).description);
+    QAccessibleEvent alert(this, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
 }
 
 void LampShape::paintEvent(QPaintEvent *)
@@ -37,6 +37,6 @@ void LampShape::paintEvent(QPaintEvent *)
     const int diameter = std::min(width(), height()) - 1;
     const QRectF circle((width() - diameter) / 2.0, (height() - diameter) / 2.0, diameter, diameter);
     painter.setPen(QPen(Qt::black, 1));
-    painter.setBrush(m_fill);
+    painter.setBrush(fillColor());
     painter.drawEllipse(circle.adjusted(0.5, 0.5, -0.5, -0.5));
 }

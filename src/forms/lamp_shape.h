@@ -1,26 +1,42 @@
 #pragma once
 
 #include <QColor>
+#include <QString>
 #include <QWidget>
 
-// A filled circle centred in its box, like a lamp on a panel. Its fill
-// colour is its only state.
+#include <array>
+
+// A filled circle centred in its box, like a lamp on a panel: off or on. The
+// window says what each state looks like and what a screen reader is told of
+// it; the colour and the accessible description follow from the state.
 class LampShape : public QWidget
 {
     Q_OBJECT
 
 public:
+    enum class State {
+        Off,
+        On
+    };
+
     explicit LampShape(QWidget *parent = nullptr);
 
-    QColor fillColor() const { return m_fill; }
-    void setFillColor(const QColor &colour);
+    void setAppearance(State state, const QColor &colour, const QString &description);
+    State state() const { return m_state; }
+    void setState(State state);
+
+    QColor fillColor() const { return look(m_state).colour; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    // What the lamp says to a screen reader: red is audio being received.
-    static QString describe(const QColor &colour);
+    struct Look {
+        QColor colour;
+        QString description;
+    };
+    const Look &look(State state) const { return m_looks[size_t(state)]; }
 
-    QColor m_fill = Qt::green;
+    State m_state = State::Off;
+    std::array<Look, 2> m_looks{Look{Qt::black, QString()}, Look{Qt::black, QString()}};
 };

@@ -1,5 +1,7 @@
 #include "forms/msg_box.h"
 
+#include "forms/program.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QShortcut>
@@ -9,7 +11,7 @@ namespace {
 
 void present(const QString &text, QMessageBox::Icon icon)
 {
-    QMessageBox box(icon, QStringLiteral("Velmora"), text, QMessageBox::Ok);
+    QMessageBox box(icon, QString::fromLatin1(Program::Name), text, QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     // Ctrl+C copies the message, on every platform, so that an operator can
     // paste an error report into a mail.

@@ -1,6 +1,5 @@
 #include "runtime/handler.h"
 
-#include "forms/msg_box.h"
 #include "runtime/app_error.h"
 
 #include <cstdio>
@@ -10,11 +9,12 @@
 namespace Handler {
 namespace {
 
+// Until the program installs its message box: the report on standard error.
 void reportAndEnd(ErrorNumber number, const QString &description)
 {
-    MsgBox::show(reportText(number, description), QMessageBox::Critical);
-    std::fflush(nullptr);
-    std::_Exit(1);
+    const QByteArray text = reportText(number, description).toUtf8() + '\n';
+    std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+    endProgram();
 }
 
 Reporter &currentReporter()
@@ -53,6 +53,12 @@ bool attempt(const std::function<void()> &statement, OnError onError)
 }
 
 } // namespace
+
+void endProgram()
+{
+    std::fflush(nullptr);
+    std::_Exit(1);
+}
 
 void setReporter(Reporter reporter)
 {

@@ -15,12 +15,15 @@
 //                                  and the next one runs.
 namespace Handler {
 
-// Shows the error report. The default one shows the message box and ends the
-// process; tests swap it to see the report while the process goes on.
+// Shows the error report. The program installs one that shows the message box
+// and ends the process (the default writes it on standard error and ends the
+// process); tests swap it to see the report while the process goes on.
 using Reporter = std::function<void(ErrorNumber number, const QString &description)>;
 
 void setReporter(Reporter reporter);
 void restoreDefaultReporter();
+// Ends the process after a report, with a non-zero status.
+[[noreturn]] void endProgram();
 
 // The text of the error report's message box.
 QString reportText(ErrorNumber number, const QString &description);
