@@ -9,9 +9,9 @@ antenna="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/src/resources/antenna.
 work="$(mktemp -d)"
 standin="$build/tools/conference_standin/conference-standin"
 pids=()
-trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
 
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/lib/x_session.sh"
+trap end_session EXIT
 start_x_server
 start_standin || { echo "startup_idle: the stand-in conference did not start" >&2; exit 1; }
 
@@ -78,8 +78,8 @@ idle_unseen() {
     awk -v t=$((after - before)) -v hz="$(getconf CLK_TCK)" -v s="$idle_seconds" 'BEGIN { printf "%.3f", 100 * t / hz / s }'
 }
 
-read -r ours_ms ours_kb ours_cpu < <(measure "Chat por ORBEL" "$build/src/velmora")
-ours_unseen_cpu=$(idle_unseen "Chat por ORBEL" "$build/src/velmora")
+read -r ours_ms ours_kb ours_cpu < <(measure "$CHAT_TITLE" "$build/src/velmora")
+ours_unseen_cpu=$(idle_unseen "$CHAT_TITLE" "$build/src/velmora")
 read -r bare_ms bare_kb bare_cpu < <(measure "Bare Qt window" "$build/bench/bare_window")
 read -r _ _ anim_cpu < <(measure "Bare Qt window" "$build/bench/bare_window" "$antenna")
 awk -v a="$ours_ms" -v b="$bare_ms" 'BEGIN { printf "| start-up to window shown (<=1.5x) | %10d ms | %10d ms | bare Qt window      | %8.2f |             |\n", a, b, a / b }'

@@ -5,12 +5,23 @@
 # The sourcing script sets $work (a temporary folder), $standin (the stand-in
 # conference's executable) and the array pids (processes to end on exit).
 
-# The conference's bus name, as the program itself knows it.
+# The conference's bus name and the chat window's caption, as the program
+# itself knows them.
 conference_bus_name="$(sed -n 's/.*Service\[\] = "\(.*\)";/\1/p' \
     "$(dirname "${BASH_SOURCE[0]}")/../../src/conference_link/conference_bus.h.in")"
+CHAT_TITLE="$(sed -n 's/.*setWindowTitle(QStringLiteral("\(.*\)"));/\1/p' \
+    "$(dirname "${BASH_SOURCE[0]}")/../../src/chat_window/velmora.cpp")"
 
 passed=0
 failed=0
+
+# end_session: what a script's exit trap does: ends the processes it started
+# and removes its folder.
+end_session() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
 
 # check WHAT COMMAND...: counts the command's success, or reports its failure.
 check() {
@@ -139,6 +150,10 @@ LER=(120 7080 1815 495)
 COMMAND5=(3120 6480 1815 495)
 COMMAND3=(4080 7080 855 375)
 SOBRE=(3120 7080 855 375)
+# In the Help and About windows.
+AJUDA_RETORNAR=(4440 3600 1335 615)
+SOBRE_VISITAR=(240 4320 2295 495)
+SOBRE_RETORNAR=(3000 4320 1455 495)
 LAMP_X=$(((2280 + 495 / 2) / 15))
 LAMP_Y=$(((6600 + 375 / 2) / 15))
 GREEN="#00FF00"

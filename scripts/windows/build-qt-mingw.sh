@@ -15,7 +15,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
-source "$root/scripts/packages.sh"
+source "$root/scripts/lib/packages.sh"
 
 WORKDIR="${WORKDIR:-$PWD/qt-mingw-work}"
 PREFIX="${PREFIX:-$WORKDIR/qt6-mingw64}"

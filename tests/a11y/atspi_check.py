@@ -2,7 +2,8 @@
 """Velmora as AT-SPI shows it to a screen reader: the chat window a frame
 named by its caption, the banner a panel, and one text-insert event for one
 arrival.
-   atspi_check.py FIFO   (the stand-in conference's input, to feed the arrival)
+   atspi_check.py FIFO CAPTION   (the stand-in conference's input, to feed the
+                                  arrival; the chat window's caption)
 """
 import sys
 
@@ -29,8 +30,9 @@ def main():
         print("Velmora is not on the accessibility bus")
         return 1
     failures = []
-    if find(app, lambda a: a.getRole() == pyatspi.ROLE_FRAME and a.name == "Chat por ORBEL") is None:
-        failures.append("no frame named 'Chat por ORBEL'")
+    caption = sys.argv[2]
+    if find(app, lambda a: a.getRole() == pyatspi.ROLE_FRAME and a.name == caption) is None:
+        failures.append("no frame named '%s'" % caption)
     banner = find(app, lambda a: a.name == "Faixa com o logotipo")
     if banner is None or banner.getRole() != pyatspi.ROLE_PANEL:
         failures.append("the banner is not a panel: %s" % (banner.getRoleName() if banner else "missing"))

@@ -10,14 +10,9 @@ standin="$(readlink -f "$2")"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 work="$(mktemp -d /tmp/velmora-a11y.XXXXXX)"
 pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 source "$here/../../scripts/lib/x_session.sh"
+trap end_session EXIT
 start_private_bus
 start_x_server
 # Orca's settings and the buses' sockets in folders of this test's own.
@@ -36,8 +31,8 @@ start_standin
 mkdir -p "$work/chat"
 (cd "$work/chat" && exec env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$velmora") >/dev/null 2>&1 &
 pids+=("$!")
-check "the chat window appears" wait_for 10 has_window "Chat por ORBEL"
-W="$(window_named "Chat por ORBEL")"
+check "the chat window appears" wait_for 10 has_window "$CHAT_TITLE"
+W="$(window_named "$CHAT_TITLE")"
 sleep 2
 
 mark() { date +%H:%M:%S.%6N; }
@@ -64,7 +59,7 @@ sleep 1
 step help
 feed "PY9CCC: durante a ajuda"
 sleep 2
-click "$(window_named Ajuda)" 4440 3600 1335 615
+click "$(window_named Ajuda)" "${AJUDA_RETORNAR[@]}"
 wait_for 10 no_window Ajuda
 sleep 1
 # 4. A flood of fifty.
@@ -79,7 +74,7 @@ step end
 
 # The roles, and one text-insert event an arrival, as AT-SPI shows them.
 check "the window is a frame, the banner a panel, one insert event an arrival" \
-    timeout 60 /usr/bin/python3 "$here/atspi_check.py" "$work/in"
+    timeout 60 /usr/bin/python3 "$here/atspi_check.py" "$work/in" "$CHAT_TITLE"
 
 kill -INT "$orca_pid"
 wait_for 20 bash -c "! kill -0 $orca_pid 2>/dev/null"

@@ -9,14 +9,8 @@ standin="$(readlink -f "$2")"
 work="$(mktemp -d /tmp/velmora-e2e.XXXXXX)"
 pids=()
 
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/x_session.sh"
+trap end_session EXIT
 start_x_server
 
 start_velmora() { # start_velmora FOLDER
@@ -39,7 +33,7 @@ sent_line_is() {
 mkdir -p "$work/none"
 start_velmora "$work/none"
 check "with no conference application the error report appears" wait_for 10 has_window Velmora
-check "and no chat window" no_window "Chat por ORBEL"
+check "and no chat window" no_window "$CHAT_TITLE"
 press_ok
 check "pressing OK ends the program" ended "$velmora_pid"
 check "with a non-zero status" test "${status:-0}" -ne 0
@@ -49,18 +43,20 @@ check "with a non-zero status" test "${status:-0}" -ne 0
 start_standin
 mkdir -p "$work/chat"
 start_velmora "$work/chat"
-check "the chat window appears" wait_for 10 has_window "Chat por ORBEL"
-W="$(window_named "Chat por ORBEL")"
+check "the chat window appears" wait_for 10 has_window "$CHAT_TITLE"
+W="$(window_named "$CHAT_TITLE")"
 sleep 0.5 # the first paint
 
-check "the title bar shows the caption alone" title_is "$W" "Chat por ORBEL"
+check "the title bar shows the caption alone" title_is "$W" "$CHAT_TITLE"
 check "the lamp is green at its place" pixel_is "$W" "$LAMP_X" "$LAMP_Y" "$GREEN"
 check "the banner's frame is whole above the antenna" pixel_is "$W" $(((120 + 120 + 300) / 15)) $((120 / 15)) "#000000"
 check "the banner is white at its place" pixel_is "$W" $((6100 / 15)) $((300 / 15)) "#FFFFFF"
-check "Gravar CHAT is green at its place" pixel_is "$W" $((120 / 15 + 6)) $((6480 / 15 + 16)) "#00FF00"
-check "Ler CHAT gravado is cyan at its place" pixel_is "$W" $((120 / 15 + 6)) $((7080 / 15 + 16)) "#00FFFF"
-check "Limpar CHAT is light yellow at its place" pixel_is "$W" $((3120 / 15 + 6)) $((6480 / 15 + 16)) "#FFFF80"
-check "Encerrar programa is light red at its place" pixel_is "$W" $((5040 / 15 + 6)) $((6480 / 15 + 10)) "#FF8080"
+# near_corner CONTROL...: a point just inside a control's top-left corner, in pixels.
+near_corner() { echo $(($1 / 15 + 6)) $(($2 / 15 + 10)); }
+check "Gravar CHAT is green at its place" pixel_is "$W" $(near_corner "${GRAVAR[@]}") "#00FF00"
+check "Ler CHAT gravado is cyan at its place" pixel_is "$W" $(near_corner "${LER[@]}") "#00FFFF"
+check "Limpar CHAT is light yellow at its place" pixel_is "$W" $(near_corner "${COMMAND5[@]}") "#FFFF80"
+check "Encerrar programa is light red at its place" pixel_is "$W" $(near_corner "${COMMAND1[@]}") "#FF8080"
 
 # No transcript yet: the message says so.
 click "$W" "${LER[@]}"
@@ -111,13 +107,13 @@ click "$W" "${COMMAND3[@]}"
 check "Ajuda opens its window" wait_for 5 has_window Ajuda
 check "its title bar shows the caption alone" title_is "$(window_named Ajuda)" Ajuda
 feed "PY9CCC: durante a ajuda"
-click "$(window_named Ajuda)" 4440 3600 1335 615
+click "$(window_named Ajuda)" "${AJUDA_RETORNAR[@]}"
 check "Retornar closes Ajuda" wait_for 5 no_window Ajuda
 click "$W" "${SOBRE[@]}"
 check "Sobre opens its window" wait_for 5 has_window Sobre
 check "its title bar shows the caption alone" title_is "$(window_named Sobre)" Sobre
 feed "PY9DDD: durante o sobre"
-click "$(window_named Sobre)" 3000 4320 1455 495
+click "$(window_named Sobre)" "${SOBRE_RETORNAR[@]}"
 check "Retornar closes Sobre" wait_for 5 no_window Sobre
 { cat "$work/expected1"; printf 'PY9CCC: durante a ajuda\r\nPY9DDD: durante o sobre\r\n\r\n'; } >"$work/expected3"
 check "chat fed while they were open landed in the conversation" wait_for 5 saved_as "$work/expected3"

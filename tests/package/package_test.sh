@@ -13,7 +13,7 @@ work="$(mktemp -d /tmp/velmora-package.XXXXXX)"
 chmod 755 "$work" # apt's download user reads the package from here
 pids=()
 installed_by_us=0
-source "$source_dir/scripts/packages.sh"
+source "$source_dir/scripts/lib/packages.sh"
 
 package_installed() { dpkg-query -W -f='${Status}' velmora 2>/dev/null | grep -q "install ok installed"; }
 
@@ -94,8 +94,8 @@ mkdir -p "$work/home"
 (cd "$work/home" && exec /usr/bin/velmora) 2>/dev/null &
 velmora_pid=$!
 pids+=("$velmora_pid")
-check "the installed program shows its chat window" wait_for 10 has_window "Chat por ORBEL"
-W="$(window_named "Chat por ORBEL")"
+check "the installed program shows its chat window" wait_for 10 has_window "$CHAT_TITLE"
+W="$(window_named "$CHAT_TITLE")"
 if [ -n "$W" ]; then
     xdotool windowfocus --sync "$W"
     click "$W" 240 5400 5895 375

@@ -72,7 +72,7 @@ check "and the plugins in their folders" \
 start_program "$program" velmora.exe
 check "with nothing registered the error report appears" wait_for 60 has_window Velmora
 check "error 429" report_says "'429'"
-check "and no chat window" no_window "Chat por ORBEL"
+check "and no chat window" no_window "$CHAT_TITLE"
 press_ok
 check "pressing OK ends the program" ended "$velmora_pid"
 check "with a non-zero status" test "${status:-0}" -ne 0
@@ -80,10 +80,10 @@ check "with a non-zero status" test "${status:-0}" -ne 0
 # --- the conversation ---------------------------------------------------------------------
 wine64 "$server" /RegServer
 start_program "$program" velmora.exe
-check "the chat window appears" wait_for 60 has_window "Chat por ORBEL"
-W="$(window_named "Chat por ORBEL")"
+check "the chat window appears" wait_for 60 has_window "$CHAT_TITLE"
+W="$(window_named "$CHAT_TITLE")"
 sleep 1 # the first paint
-check "titled exactly" title_is "$W" "Chat por ORBEL"
+check "titled exactly" title_is "$W" "$CHAT_TITLE"
 check "with its client size" size_is "$W" 426x513
 check "the lamp is green" pixel_is "$W" "$LAMP_X" "$LAMP_Y" "$GREEN"
 
@@ -134,16 +134,16 @@ check "titled exactly" title_is "$(window_named Ajuda)" Ajuda
 click "$W" "${COMMAND5[@]}"
 check "a text raised while Ajuda is open returns to the server" \
     wine64 "$out/conference_control.exe" fire "PY9CCC: durante a ajuda"
-click "$(window_named Ajuda)" 4440 3600 1335 615
+click "$(window_named Ajuda)" "${AJUDA_RETORNAR[@]}"
 check "Retornar closes it" wait_for 10 no_window Ajuda
 { cat "$work/expected1"; printf 'PY9CCC: durante a ajuda\r\n\r\n'; } >"$work/expected3"
 check "the text raised meanwhile is in the conversation, nothing cleared" wait_for 15 saved_as "$work/expected3"
 click "$W" "${SOBRE[@]}"
 check "Sobre opens" wait_for 10 has_window Sobre
-click "$(window_named Sobre)" 240 4320 2295 495
+click "$(window_named Sobre)" "${SOBRE_VISITAR[@]}"
 sleep 1
 check "Visitar hands the address on and the window stays" has_window Sobre
-click "$(window_named Sobre)" 3000 4320 1455 495
+click "$(window_named Sobre)" "${SOBRE_RETORNAR[@]}"
 check "Retornar closes it" wait_for 10 no_window Sobre
 
 # --- a slow, then a busy conference application: neither is gone ------------------------
@@ -191,8 +191,8 @@ wine_stop_processes
 
 # --- Encerrar programa against an application that answers nothing at all ------------------
 start_program "$program" velmora.exe
-check "the chat window appears again" wait_for 60 has_window "Chat por ORBEL"
-W="$(window_named "Chat por ORBEL")"
+check "the chat window appears again" wait_for 60 has_window "$CHAT_TITLE"
+W="$(window_named "$CHAT_TITLE")"
 conference hang poll 12000
 sleep 2
 click "$W" "${COMMAND1[@]}"
@@ -217,8 +217,8 @@ documents="$WINEPREFIX/drive_c/users/$(whoami)/Documents"
 mkdir -p "$documents"
 wine64 "$server" /RegServer
 start_program "$documents" "C:\\Program Files\\Velmora\\velmora.exe"
-check "the installed program starts" wait_for 60 has_window "Chat por ORBEL"
-W="$(window_named "Chat por ORBEL")"
+check "the installed program starts" wait_for 60 has_window "$CHAT_TITLE"
+W="$(window_named "$CHAT_TITLE")"
 sleep 1
 click "$W" "${TEXT2[@]}"
 xdotool type --delay 40 "instalado"
