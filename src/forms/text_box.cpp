@@ -256,12 +256,15 @@ void TextBox::replaceText(qsizetype from, qsizetype to, const QString &text)
     const Paragraph &lastParagraph = m_paragraphs[last.index];
     const qsizetype prefix = from - first.textStart;
     const qsizetype suffix = last.textStart + lastParagraph.length - to;
-    QString touched;
-    touched.reserve(prefix + inserted.size() + suffix);
-    touched += QStringView(m_text).mid(first.textStart, prefix);
-    touched += inserted;
-    touched += QStringView(m_text).mid(to, suffix);
-    const Layout layout = layOut(touched, lastParagraph.breakAfter);
+    QString touched = inserted;
+    if (prefix > 0 || suffix > 0) {
+        touched.clear();
+        touched.reserve(prefix + inserted.size() + suffix);
+        touched += QStringView(m_text).mid(first.textStart, prefix);
+        touched += inserted;
+        touched += QStringView(m_text).mid(to, suffix);
+    }
+    Layout layout = layOut(touched, lastParagraph.breakAfter);
 
     // Only what differs is written into the document: the untouched start of
     // the first paragraph and end of the last stay as they are.
@@ -271,27 +274,82 @@ void TextBox::replaceText(qsizetype from, qsizetype to, const QString &text)
                                    : 0;
     const qsizetype documentFrom = first.documentStart + keepFront;
     const qsizetype documentTo = last.documentStart + lastParagraph.length - keepBack;
+    const qsizetype shown = documentLength() - m_unshown.size();
+    if (documentTo > shown && documentFrom < shown)
+        showMore(true); // a change across the end of what is shown: all of it shown first
 
     // The kept text is brought up to date before the document changes: whoever
     // hears of the change may read it back at once.
-    if (from == m_text.size())
+    if (from == 0 && to == m_text.size())
+        m_text = inserted; // shared, not copied
+    else if (from == m_text.size())
         m_text += inserted; // grows geometrically, where a replacement would copy the whole text
     else
         m_text.replace(from, to - from, inserted);
     replaceParagraphs(first, last.index, layout.paragraphs);
+
+    QString replacement = keepFront == 0 && keepBack == 0
+                              ? std::move(layout.picture)
+                              : layout.picture.mid(keepFront, layout.picture.size() - keepFront - keepBack);
+    if (documentFrom >= shown && !m_unshown.isEmpty()) {
+        // All of it beyond what is shown yet: only the part to come changes.
+        m_unshown.replace(documentFrom - shown, documentTo - documentFrom, replacement);
+        emit textChanged();
+        return;
+    }
+    if (documentTo == shown && replacement.size() > ShownAtOnce) {
+        // A long picture reaching the end: the rest is shown in the next turns.
+        qsizetype cut = replacement.lastIndexOf(Separator, ShownAtOnce) + 1;
+        if (cut <= 0)
+            cut = ShownAtOnce;
+        const bool showing = !m_unshown.isEmpty(); // already being shown, a part a turn
+        QString rest = std::move(replacement);
+        replacement = rest.left(cut);
+        rest.remove(0, cut); // from the front of a string of its own: nothing copied
+        m_unshown = showing ? rest + m_unshown : std::move(rest);
+        if (!showing)
+            QTimer::singleShot(0, this, [this] { showMore(); });
+    }
 
     m_changing = true;
     QTextCursor cursor(document());
     cursor.beginEditBlock();
     cursor.setPosition(int(documentFrom));
     cursor.setPosition(int(documentTo), QTextCursor::KeepAnchor);
-    const QString replacement = layout.picture.mid(keepFront, layout.picture.size() - keepFront - keepBack);
     if (replacement.isEmpty())
         cursor.removeSelectedText();
     else
         cursor.insertText(replacement);
     cursor.endEditBlock();
     m_changing = false;
+}
+
+void TextBox::showMore(bool all)
+{
+    if (m_unshown.isEmpty())
+        return;
+    qsizetype cut = m_unshown.size();
+    if (!all && cut > ShownAtOnce) {
+        cut = m_unshown.lastIndexOf(Separator, ShownAtOnce) + 1;
+        if (cut <= 0)
+            cut = ShownAtOnce;
+    }
+    const QString part = m_unshown.left(cut);
+    m_unshown.remove(0, cut);
+    // The text changed when the picture was made; showing it is no change.
+    const bool blocked = blockSignals(true);
+    m_changing = true;
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(part);
+    m_changing = false;
+    blockSignals(blocked);
+    if (!m_unshown.isEmpty()) {
+        if (!all)
+            QTimer::singleShot(0, this, [this] { showMore(); });
+    } else if (m_caretAtEnd) {
+        followEnd();
+    }
 }
 
 void TextBox::documentChanged(int position, int removed, int added)
@@ -306,7 +364,7 @@ void TextBox::documentChanged(int position, int removed, int added)
         }
         return;
     }
-    const qsizetype oldLength = documentLength();
+    const qsizetype oldLength = documentLength() - m_unshown.size();
     const qsizetype newLength = document()->characterCount() - 1;
     qsizetype at = position;
     qsizetype gone = std::min<qsizetype>(removed, oldLength - at);
@@ -397,7 +455,7 @@ qsizetype TextBox::selStart() const
 
 void TextBox::followEnd()
 {
-    if (hasFocus()) {
+    if (hasFocus() && m_unshown.isEmpty()) {
         setSelStart(m_text.size());
     } else {
         m_caretAtEnd = true;
@@ -414,6 +472,13 @@ void TextBox::focusInEvent(QFocusEvent *event)
 
 void TextBox::setSelStart(qsizetype position)
 {
+    if (!m_unshown.isEmpty()) {
+        if (position >= m_text.size()) {
+            m_caretAtEnd = true; // at the end once all of it is shown
+            return;
+        }
+        showMore(true);
+    }
     m_caretAtEnd = false;
     QTextCursor cursor(document());
     if (position >= m_text.size())
@@ -460,10 +525,7 @@ void TextBox::insertFromMimeData(const QMimeData *source)
     const QTextCursor cursor = textCursor();
     const qsizetype from = textPosition(cursor.selectionStart());
     replaceText(from, textPosition(cursor.selectionEnd()), pasted);
-    QTextCursor after(document());
-    after.setPosition(int(documentPosition(from + pasted.size())));
-    setTextCursor(after);
-    ensureCursorVisible();
+    setSelStart(from + pasted.size());
 }
 
 void TextBox::dropEvent(QDropEvent *event)
@@ -490,9 +552,7 @@ void TextBox::dropEvent(QDropEvent *event)
             at -= to - from;
     }
     replaceText(at, at, dropped);
-    QTextCursor after(document());
-    after.setPosition(int(documentPosition(at + dropped.size())));
-    setTextCursor(after);
+    setSelStart(at + dropped.size());
     event->acceptProposedAction();
     QDragLeaveEvent leave; // takes away the box's drop marker
     QPlainTextEdit::dragLeaveEvent(&leave);

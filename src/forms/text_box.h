@@ -27,6 +27,9 @@ class TextBox : public QPlainTextEdit
 
 public:
     static constexpr qsizetype MaxParagraphLength = 1000;
+    // A text whose picture is longer is shown this much at a time, a turn of
+    // the event loop each, after the first (its text is all there at once).
+    static constexpr qsizetype ShownAtOnce = 65536;
 
     explicit TextBox(QWidget *parent = nullptr);
 
@@ -91,8 +94,12 @@ private:
     void documentChanged(int position, int removed, int added);
     // Lays out [from, to) of the text again, later: the text stays, its picture is mended.
     void tidyLater(qsizetype from, qsizetype to);
+    // Puts the next part (or, with all, the rest) of the picture not yet shown into the document.
+    void showMore(bool all = false);
 
     QString m_text;
+    // The end of the picture not yet in the document.
+    QString m_unshown;
     std::vector<Paragraph> m_paragraphs{{0, 0}};
     // Where the last paragraph starts, so that arrivals at the end cost nothing per line.
     Located m_last{0, 0, 0};

@@ -192,12 +192,12 @@ QString TranscriptFile::decode(const QByteArray &bytes)
     }
     if (isUtf8BeyondAscii(bytes))
         return QString::fromUtf8(bytes);
-    QString text(bytes.size(), Qt::Uninitialized);
+    // Latin-1 but for 0x80-0x9F, which the table maps.
+    QString text = QString::fromLatin1(bytes);
     char16_t *out = reinterpret_cast<char16_t *>(text.data());
-    const auto *in = reinterpret_cast<const unsigned char *>(bytes.constData());
-    for (qsizetype i = 0, n = bytes.size(); i < n; ++i) {
-        const unsigned char b = in[i];
-        out[i] = (b >= 0x80 && b < 0xA0) ? high[b - 0x80] : char16_t(b);
+    for (qsizetype i = 0, n = text.size(); i < n; ++i) {
+        if ((out[i] & 0xFFE0) == 0x80)
+            out[i] = high[out[i] - 0x80];
     }
     return text;
 }
