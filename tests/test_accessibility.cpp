@@ -3,7 +3,6 @@
 #include "aux_windows/sobre_velmora.h"
 #include "chat_session.h"
 #include "conference_link/conference_link.h"
-#include "forms/announcer.h"
 #include "forms/lamp_shape.h"
 #include "forms/text_box.h"
 
@@ -219,24 +218,6 @@ private slots:
                                                    QStringLiteral("Sem áudio")}));
         QVERIFY(w->Text1->hasFocus());
         QCOMPARE(w->Text1->text(), arrivals.join(QStringLiteral("\r\n")) + QStringLiteral("\r\nPU9DDD: quarta\r\n"));
-    }
-
-    void aFloodIsToldInAFewAnnouncementsEndingWithTheLast()
-    {
-        velmora *w = m_session->window();
-        QByteArray lines;
-        for (int i = 1; i <= 50; ++i)
-            lines += "PY9AAA: rajada " + QByteArray::number(i) + '\n';
-        m_session->standin().process().write(lines);
-        QTRY_COMPARE(w->Text1->document()->blockCount(), 51);
-        QTRY_VERIFY(!announcements().isEmpty()
-                    && announcements().last().startsWith(QStringLiteral("PY9AAA: rajada 48")));
-        const QStringList told = announcements();
-        QVERIFY2(told.size() <= 5, qPrintable(told.join(QLatin1Char('|'))));
-        QVERIFY(told.last().endsWith(QStringLiteral("PY9AAA: rajada 50\ne mais 47 mensagens antes destas"))
-                || told.last().contains(QStringLiteral("PY9AAA: rajada 50")));
-        for (const QString &announcement : told)
-            QVERIFY(announcement.count(QLatin1Char('\n')) <= Announcer::MaxTexts);
     }
 
     void theWindowIsAFrameAndTheBannerAPanel()
