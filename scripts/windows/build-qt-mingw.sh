@@ -24,7 +24,7 @@ QT_DEB_VERSION=6.4.2+dfsg-10
 TRIPLE=x86_64-w64-mingw32
 SRC="$WORKDIR/src"
 BUILD="$WORKDIR/build"
-TOOLCHAIN="$root/cmake/mingw64-toolchain.cmake"
+TOOLCHAIN="$root/cmake/mingw-toolchain.cmake"
 NICE="nice -n 19"
 
 log() { printf '\n=== %s: %s\n' "$(date +%H:%M:%S)" "$*"; }
@@ -108,7 +108,7 @@ find "$PREFIX" -name '*.dll' -exec "$TRIPLE-strip" --strip-unneeded {} +
 # AUTORCC is made to pass --no-zstd, as qt_add_resources() already does.
 extras="$PREFIX/lib/cmake/Qt6Core/Qt6CoreConfigExtras.cmake"
 grep -q -- '--no-zstd' "$extras" || cat "$here/autorcc-no-zstd.cmake" >>"$extras"
-install -m 0644 "$TOOLCHAIN" "$PREFIX/mingw64-toolchain.cmake"
+install -m 0644 "$TOOLCHAIN" "$PREFIX/mingw-toolchain.cmake"
 
 if [ "${PACKAGE:-1}" = 1 ]; then
     tar -C "$(dirname "$PREFIX")" -cf - "$(basename "$PREFIX")" | zstd -19 -T"$JOBS" -q -f -o "$WORKDIR/qt6.4.2-mingw64.tar.zst"

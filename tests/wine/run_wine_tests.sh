@@ -15,7 +15,7 @@ out="${1:-$here/../../build/wine}"
 bits="${2:-64}"
 
 build() { # build ARCH
-    cmake -S "$here" -B "$out/$1" -DCMAKE_TOOLCHAIN_FILE="$here/mingw-$1.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake -S "$here" -B "$out/$1" -DCMAKE_TOOLCHAIN_FILE="$here/../../cmake/mingw-toolchain.cmake" -DMINGW_TRIPLE="$1-w64-mingw32" -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build "$out/$1" -j"$(nproc)" >/dev/null
 }
 build x86_64

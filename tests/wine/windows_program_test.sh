@@ -14,7 +14,7 @@ out="$(mkdir -p "$2" && readlink -f "$2")"
 work="$(mktemp -d /tmp/velmora-windows.XXXXXX)"
 pids=()
 
-cmake -S "$here" -B "$out" -DCMAKE_TOOLCHAIN_FILE="$here/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+cmake -S "$here" -B "$out" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-toolchain.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null &&
     cmake --build "$out" -j"$(nproc)" >/dev/null || { echo "the test server did not build"; exit 1; }
 
 source "$root/scripts/lib/x_session.sh"

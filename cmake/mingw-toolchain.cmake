@@ -1,9 +1,14 @@
-# Cross-compiling for 64-bit Windows with Debian's MinGW-w64, posix threads
-# (Qt 6 needs std::thread, which only that flavour has). The compilers are
-# named explicitly, so the system's update-alternatives choice does not matter.
+# Cross-compiling for Windows with Debian's MinGW-w64, posix threads (Qt 6
+# needs std::thread, which only that flavour has). MINGW_TRIPLE picks the
+# target: x86_64-w64-mingw32, the default (the program), or i686-w64-mingw32
+# (the 32-bit test server and client). The compilers are named explicitly, so
+# the system's update-alternatives choice does not matter.
+if(NOT MINGW_TRIPLE)
+  set(MINGW_TRIPLE x86_64-w64-mingw32)
+endif()
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES MINGW_TRIPLE)
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(MINGW_TRIPLE x86_64-w64-mingw32)
+string(REGEX MATCH "^[^-]+" CMAKE_SYSTEM_PROCESSOR "${MINGW_TRIPLE}")
 
 set(CMAKE_C_COMPILER /usr/bin/${MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER /usr/bin/${MINGW_TRIPLE}-g++-posix)
