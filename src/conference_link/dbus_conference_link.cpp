@@ -8,6 +8,7 @@
 #include <QDBusVariant>
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace {
 
@@ -15,29 +16,10 @@ const QString Service = QString::fromLatin1(ConferenceBus::Service);
 const QString Path = QString::fromLatin1(ConferenceBus::Path);
 const QString Interface = QString::fromLatin1(ConferenceBus::Interface);
 
-// The application has left the bus, or the bus itself has gone.
-bool meansApplicationGone(const QString &errorName)
+// Whether errorName is one of names (D-Bus's own error names).
+bool isOneOf(const QString &errorName, std::initializer_list<const char *> names)
 {
-    static const char *const gone[] = {
-        "org.freedesktop.DBus.Error.ServiceUnknown",
-        "org.freedesktop.DBus.Error.NameHasNoOwner",
-        "org.freedesktop.DBus.Error.Disconnected",
-        "org.freedesktop.DBus.Error.NoServer",
-    };
-    return std::any_of(std::begin(gone), std::end(gone),
-                       [&](const char *name) { return errorName == QLatin1String(name); });
-}
-
-// No answer in time: the application is busy or slow.
-bool meansNoAnswer(const QString &errorName)
-{
-    static const char *const late[] = {
-        "org.freedesktop.DBus.Error.NoReply",
-        "org.freedesktop.DBus.Error.Timeout",
-        "org.freedesktop.DBus.Error.TimedOut",
-    };
-    return std::any_of(std::begin(late), std::end(late),
-                       [&](const char *name) { return errorName == QLatin1String(name); });
+    return std::any_of(names.begin(), names.end(), [&](const char *name) { return errorName == QLatin1String(name); });
 }
 
 // The reply, or the failure it carries as the operator sees it. D-Bus's own
@@ -47,14 +29,18 @@ QDBusMessage checked(const QDBusMessage &reply, const QString &what)
     if (reply.type() != QDBusMessage::ErrorMessage)
         return reply;
     const QString name = reply.errorName();
-    if (meansNoAnswer(name)) {
+    // No answer in time: the application is busy or slow.
+    if (isOneOf(name, {"org.freedesktop.DBus.Error.NoReply", "org.freedesktop.DBus.Error.Timeout",
+                       "org.freedesktop.DBus.Error.TimedOut"})) {
         throw ConferenceBusy(ErrorNumber::AutomationError,
                              QStringLiteral("O aplicativo de conferência está ocupado: não respondeu em %1 segundos ao "
                                             "%2.")
                                  .arg(ConferenceLink::CallLimitMs / 1000)
                                  .arg(what));
     }
-    if (meansApplicationGone(name)) {
+    // The application has left the bus, or the bus itself has gone.
+    if (isOneOf(name, {"org.freedesktop.DBus.Error.ServiceUnknown", "org.freedesktop.DBus.Error.NameHasNoOwner",
+                       "org.freedesktop.DBus.Error.Disconnected", "org.freedesktop.DBus.Error.NoServer"})) {
         throw AppError(ErrorNumber::ServerUnavailable,
                        QStringLiteral("O aplicativo de conferência não está mais disponível (%1).").arg(name));
     }

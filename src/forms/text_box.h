@@ -54,8 +54,6 @@ public:
     // Puts the caret at position (clamped) and scrolls it into view.
     void setSelStart(qsizetype position);
 
-    // The length as accessible text counts it: every break, one character.
-    int accessibleLength() const { return document()->characterCount() - 1; }
 
 protected:
     QMimeData *createMimeDataFromSelection() const override;

@@ -140,24 +140,6 @@ printf 'PREV\n%s%s\nPOST\n' "$as" "${bs:1}" >"$work/expected6"
 copied() { xclip -o -selection clipboard >"$work/copied" 2>/dev/null && cmp -s "$work/copied" "$work/expected6"; }
 check "Ctrl+C copies the conversation with LF line ends" wait_for 5 copied
 
-# A conference application that answers nothing for a while is busy, not
-# gone: the typed text stays in the input, with a word about it.
-feed "/stall 7"
-sleep 0.3
-click "$W" "${TEXT2[@]}"
-xdotool type --delay 30 "guardado"
-xdotool key Return
-check "a send not answered in time brings a message" wait_for 8 has_window Velmora
-xdotool windowfocus --sync "$(window_named Velmora)" key ctrl+c 2>/dev/null
-check "saying the application is busy" wait_for 5 bash -c "xclip -o -selection clipboard 2>/dev/null | grep -qF ocupado"
-press_ok
-check "the program goes on" wait_for 5 no_window Velmora
-check "the late answer comes when the application wakes up" wait_for 10 sent_lines 4
-xdotool windowfocus --sync "$W"
-xdotool key Return
-check "the text kept in the input is sent again" wait_for 5 sent_lines 5
-check "whole" sent_line_is 5 "guardado"
-
 # The conference application dies: the report within about a second.
 kill "$standin_pid"
 start=$(now_ms)
