@@ -1,16 +1,28 @@
 // Steers the running test automation server from a script, as the
 // conference application's own user would: raise a chat text, set the
 // receive-audio state, read back what was sent to it.
-//   conference_control fire TEXT | audio N | last-sent | sent-count | pid |
+//   conference_control fire TEXT | fire-file FILE (its UTF-8 text, exactly) |
+//                      audio N | last-sent | sent-count | pid |
 //                      stall poll|send MS | hang poll|send MS | end-stall
 // Prints its answer in UTF-8; exit status 0 on success.
+#include "conference_link/com_raii.h"
 #include "conference_test_server.h"
 
 #include <cstdio>
 #include <cwchar>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
+
+std::wstring fromUtf8(const std::string &bytes)
+{
+    const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+    std::wstring text(size_t(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), text.data(), size);
+    return text;
+}
 
 void print(const std::wstring &text)
 {
@@ -24,20 +36,20 @@ void print(const std::wstring &text)
 
 int run(ITestControl *control, const std::wstring &command, const wchar_t *argument, const wchar_t *extra)
 {
-    if (command == L"fire" && argument) {
-        BSTR text = SysAllocString(argument);
-        const HRESULT hr = control->FireChat(text);
-        SysFreeString(text);
-        return SUCCEEDED(hr) ? 0 : 1;
+    if (command == L"fire" && argument)
+        return SUCCEEDED(control->FireChat(Bstr(argument).get())) ? 0 : 1;
+    if (command == L"fire-file" && argument) {
+        std::ifstream file(argument, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        return file && SUCCEEDED(control->FireChat(Bstr(fromUtf8(bytes)).get())) ? 0 : 1;
     }
     if (command == L"audio" && argument)
         return SUCCEEDED(control->SetAudio(short(std::wcstol(argument, nullptr, 10)))) ? 0 : 1;
     if (command == L"last-sent") {
-        BSTR sent = nullptr;
-        if (FAILED(control->LastSent(&sent)))
+        Bstr sent;
+        if (FAILED(control->LastSent(sent.put())))
             return 1;
-        print(std::wstring(sent ? sent : L"", sent ? SysStringLen(sent) : 0));
-        SysFreeString(sent);
+        print(sent.text());
         return 0;
     }
     if ((command == L"stall" || command == L"hang") && argument && extra) {
@@ -55,8 +67,9 @@ int run(ITestControl *control, const std::wstring &command, const wchar_t *argum
         print(std::to_wstring(value));
         return 0;
     }
-    std::fwprintf(stderr, L"usage: conference_control fire TEXT | audio N | last-sent | sent-count | pid | "
-                          L"stall poll|send MS | hang poll|send MS | end-stall\n");
+    std::fwprintf(stderr,
+                  L"usage: conference_control fire TEXT | fire-file FILE | audio N | last-sent | sent-count | pid | "
+                  L"stall poll|send MS | hang poll|send MS | end-stall\n");
     return 2;
 }
 
@@ -67,16 +80,17 @@ int wmain(int argc, wchar_t **argv)
     if (argc < 2)
         return run(nullptr, L"", nullptr, nullptr);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ITestControl *control = nullptr;
-    const HRESULT hr = CoCreateInstance(CLSID_Conference, nullptr, CLSCTX_LOCAL_SERVER, IID_ITestControl,
-                                        reinterpret_cast<void **>(&control));
     int status = 3;
-    if (SUCCEEDED(hr) && control) {
-        status = run(control, argv[1], argc > 2 ? argv[2] : nullptr, argc > 3 ? argv[3] : nullptr);
-        control->Release();
-    } else {
-        std::fwprintf(stderr, L"conference_control: the test server cannot be reached (0x%08lx)\n",
-                      static_cast<unsigned long>(hr));
+    {
+        ComPtr<ITestControl> control;
+        const HRESULT hr = CoCreateInstance(CLSID_Conference, nullptr, CLSCTX_LOCAL_SERVER, IID_ITestControl,
+                                            control.putVoid());
+        if (SUCCEEDED(hr) && control) {
+            status = run(control.get(), argv[1], argc > 2 ? argv[2] : nullptr, argc > 3 ? argv[3] : nullptr);
+        } else {
+            std::fwprintf(stderr, L"conference_control: the test server cannot be reached (0x%08lx)\n",
+                          static_cast<unsigned long>(hr));
+        }
     }
     CoUninitialize();
     return status;

@@ -58,22 +58,20 @@ bool pumpUntil(const std::function<bool()> &done, int milliseconds)
     return true;
 }
 
-ITestControl *control()
+ComPtr<ITestControl> control()
 {
-    ITestControl *steering = nullptr;
+    ComPtr<ITestControl> steering;
     const HRESULT hr = CoCreateInstance(CLSID_Conference, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                        IID_ITestControl, reinterpret_cast<void **>(&steering));
+                                        IID_ITestControl, steering.putVoid());
     check(SUCCEEDED(hr) && steering, "the test server can be created");
-    return SUCCEEDED(hr) ? steering : nullptr;
+    return steering;
 }
 
 std::wstring lastSent(ITestControl *steering)
 {
-    BSTR sent = nullptr;
-    steering->LastSent(&sent);
-    std::wstring result(sent ? sent : L"", sent ? SysStringLen(sent) : 0);
-    SysFreeString(sent);
-    return result;
+    Bstr sent;
+    steering->LastSent(sent.put());
+    return sent.text();
 }
 
 bool contains(const std::vector<std::wstring> &texts, const std::wstring &text)
@@ -114,9 +112,8 @@ void oddEvents(ITestControl *steering, const std::vector<std::wstring> &received
 void serverDescriptions(ITestControl *steering, ComAutomationClient &client)
 {
     const std::wstring why = L"o aplicativo está com um diálogo aberto";
-    BSTR description = SysAllocString(why.c_str());
-    steering->FailNextCall(description);
-    SysFreeString(description);
+    const Bstr description(why);
+    steering->FailNextCall(description.get());
     try {
         client.sendChatText(L"recusado");
         check(false, "a failing call fails");
@@ -236,12 +233,10 @@ void slowServer(ITestControl *steering, ComAutomationClient &client)
 void sharedFilter()
 {
     const auto filterNow = [] {
-        IMessageFilter *current = nullptr;
-        CoRegisterMessageFilter(nullptr, &current);
-        CoRegisterMessageFilter(current, nullptr);
-        if (current)
-            current->Release();
-        return current;
+        ComPtr<IMessageFilter> current;
+        CoRegisterMessageFilter(nullptr, current.put());
+        CoRegisterMessageFilter(current.get(), nullptr);
+        return current.get(); // compared only
     };
     auto first = std::make_unique<ComAutomationClient>([](const std::wstring &) {});
     IMessageFilter *ours = filterNow();
@@ -291,7 +286,8 @@ void signatures(ITestControl *steering)
 
 void conversation(long discovery, bool inProcess)
 {
-    ITestControl *steering = control();
+    const ComPtr<ITestControl> owned = control();
+    ITestControl *steering = owned.get();
     if (!steering)
         return;
     steering->SetDiscovery(discovery);
@@ -329,9 +325,8 @@ void conversation(long discovery, bool inProcess)
         steering->FireOther(other.get());
         pumpUntil([] { return false; }, 200);
         check(received.size() == before, "other events are ignored");
-        BSTR direct = SysAllocStringLen(L"dire\0to", 7);
-        steering->FireChat(direct);
-        SysFreeString(direct);
+        const Bstr direct(std::wstring(L"dire\0to", 7));
+        steering->FireChat(direct.get());
         check(pumpUntil([&] { return contains(received, std::wstring(L"dire\0to", 7)); }, 5000),
               "a chat event raised by the server arrives");
 
@@ -350,7 +345,6 @@ void conversation(long discovery, bool inProcess)
     long connections = -1;
     steering->ConnectionCount(&connections);
     check(connections == 0, "no event connection is left once the client is gone", std::to_string(connections));
-    steering->Release();
 }
 
 // What each failure of a call means: gone ends the program, busy does not.
@@ -384,7 +378,8 @@ void failureTable()
 // busy, and the client's end waits on it no longer than its exit limit.
 void hung()
 {
-    ITestControl *steering = control();
+    const ComPtr<ITestControl> owned = control();
+    ITestControl *steering = owned.get();
     if (!steering)
         return;
     auto client = std::make_unique<ComAutomationClient>([](const std::wstring &) {});
@@ -401,7 +396,6 @@ void hung()
     client.reset();
     check(secondsSince(start) < 2.5, "the client's end does not wait on it",
           std::to_string(secondsSince(start)) + " s");
-    steering->Release();
 }
 
 void unregistered()
@@ -468,7 +462,8 @@ void incomplete()
 
 void killed()
 {
-    ITestControl *steering = control();
+    const ComPtr<ITestControl> owned = control();
+    ITestControl *steering = owned.get();
     if (!steering)
         return;
     long pid = 0;
@@ -502,7 +497,7 @@ void killed()
     client.reset();
     check(secondsSince(start) < 5.0, "the client lets go promptly of a server that is gone",
           std::to_string(secondsSince(start)) + " s");
-    steering->Release(); // fails quietly: the server is gone
+    // (the steering's release fails quietly: the server is gone)
 }
 
 } // namespace
@@ -537,6 +532,6 @@ int wmain(int argc, wchar_t **argv)
         check(false, "unexpected automation error", std::to_string(toInt(e.number())) + " " + e.what());
     }
     CoUninitialize();
-    std::printf("%s: %d passed, %d failed\n", mode == L"" ? "com" : "com", passed, failed);
+    std::printf("%s: %d passed, %d failed\n", "com", passed, failed);
     return failed == 0 && passed > 0 ? 0 : 1;
 }

@@ -1,10 +1,12 @@
-// The test automation server: one source, built as an in-process DLL and as
-// an out-of-process EXE. It echoes every sent text back through the chat
-// event, once during the call and once later from the message loop, and a
-// test steers it through ITestControl.
-#include "conference_test_server.h"
+// The test automation server's conference object. It echoes every sent text
+// back through the chat event, once during the call and once later from the
+// message loop, and a test steers it through ITestControl.
+#include "conference.h"
 
-#include <windows.h>
+#include "conference_link/com_raii.h"
+#include "conference_test_server.h"
+#include "server_module.h"
+
 #include <olectl.h>
 
 #include <string>
@@ -12,10 +14,6 @@
 #include <vector>
 
 namespace {
-
-HINSTANCE moduleInstance = nullptr;
-LONG objectsAlive = 0;
-LONG serverLocks = 0;
 
 constexpr DISPID ChatDispId = 17;
 constexpr DISPID StationConnectedDispId = 1;
@@ -26,31 +24,25 @@ std::wstring text(BSTR b)
     return b ? std::wstring(b, SysStringLen(b)) : std::wstring();
 }
 
-void objectGone();
+class TestConference;
+TestConference *theConference = nullptr;
 
-class Conference;
-Conference *theConference = nullptr;
-
-LONG rejectNextCalls = 0;
-
-class Conference final : public IConference,
-                         public IConnectionPointContainer,
-                         public IProvideClassInfo,
-                         public ISupportErrorInfo
+class TestConference final : public IConference,
+                             public IConnectionPointContainer,
+                             public IProvideClassInfo,
+                             public ISupportErrorInfo
 {
 public:
-    Conference()
+    TestConference()
     {
         ++objectsAlive;
-#ifdef CONFERENCE_TEST_SERVER_EXE
-        CoAddRefServerProcess(); // the server stays while the object does
-#endif
+        objectMade();
         wchar_t path[MAX_PATH];
         GetModuleFileNameW(moduleInstance, path, MAX_PATH);
-        if (SUCCEEDED(LoadTypeLibEx(path, REGKIND_NONE, &m_library))) {
-            m_library->GetTypeInfoOfGuid(IID_IConference, &m_conferenceInfo);
-            m_library->GetTypeInfoOfGuid(IID_ITestControl, &m_controlInfo);
-            m_library->GetTypeInfoOfGuid(CLSID_Conference, &m_classInfo);
+        if (SUCCEEDED(LoadTypeLibEx(path, REGKIND_NONE, m_library.put()))) {
+            m_library->GetTypeInfoOfGuid(IID_IConference, m_conferenceInfo.put());
+            m_library->GetTypeInfoOfGuid(IID_ITestControl, m_controlInfo.put());
+            m_library->GetTypeInfoOfGuid(CLSID_Conference, m_classInfo.put());
         }
     }
 
@@ -75,10 +67,7 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override
-    {
-        return ULONG(InterlockedIncrement(&m_references));
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(InterlockedIncrement(&m_references)); }
     ULONG STDMETHODCALLTYPE Release() override
     {
         const LONG left = InterlockedDecrement(&m_references);
@@ -102,19 +91,17 @@ public:
         *info = nullptr;
         if (m_discovery != 0 || !m_conferenceInfo)
             return E_NOTIMPL;
-        m_conferenceInfo->AddRef();
-        *info = m_conferenceInfo;
-        return S_OK;
+        return handOut(m_conferenceInfo, info);
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *names, UINT count, LCID, DISPID *ids) override
     {
-        return DispGetIDsOfNames(m_conferenceInfo, names, count, ids);
+        return DispGetIDsOfNames(m_conferenceInfo.get(), names, count, ids);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
                                      EXCEPINFO *exception, UINT *argError) override
     {
-        return DispInvoke(static_cast<IConference *>(this), m_conferenceInfo, member, flags, params, result, exception,
-                          argError);
+        return DispInvoke(static_cast<IConference *>(this), m_conferenceInfo.get(), member, flags, params, result,
+                          exception, argError);
     }
 
     // IConference: the two operations and the slots around them.
@@ -202,30 +189,33 @@ public:
     // IProvideClassInfo (discovery mode 1 only)
     HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo **info) override
     {
-        *info = m_classInfo;
-        if (!m_classInfo)
-            return E_FAIL;
-        m_classInfo->AddRef();
-        return S_OK;
+        *info = nullptr;
+        return m_classInfo ? handOut(m_classInfo, info) : E_FAIL;
     }
 
 private:
-    ~Conference()
+    ~TestConference() = default;
+
+    // A new reference to what we hold, for an out-parameter.
+    template <typename T>
+    static HRESULT handOut(const ComPtr<T> &held, T **out)
     {
-        for (IDispatch *sink : m_sinks)
-            if (sink)
-                sink->Release();
-        for (ITypeInfo *info : {m_conferenceInfo, m_controlInfo, m_classInfo})
-            if (info)
-                info->Release();
-        if (m_library)
-            m_library->Release();
+        held->AddRef();
+        *out = held.get();
+        return S_OK;
     }
 
-    DISPID chatDispId() const
+    // The sinks connected now: a sink may disconnect while an event is told.
+    std::vector<IDispatch *> connectedSinks() const
     {
-        return m_discovery == 2 ? StationConnectedDispId : ChatDispId;
+        std::vector<IDispatch *> sinks;
+        for (const ComPtr<IDispatch> &sink : m_sinks)
+            if (sink)
+                sinks.push_back(sink.get());
+        return sinks;
     }
+
+    DISPID chatDispId() const { return m_discovery == 2 ? StationConnectedDispId : ChatDispId; }
 
     // The wait StallNextCall asked for, when this call is of its kind.
     void stallIf(long which)
@@ -254,16 +244,13 @@ private:
     {
         if (m_failure.empty())
             return false;
-        ICreateErrorInfo *create = nullptr;
-        if (SUCCEEDED(CreateErrorInfo(&create))) {
+        ComPtr<ICreateErrorInfo> create;
+        if (SUCCEEDED(CreateErrorInfo(create.put()))) {
             create->SetGUID(IID_IConference);
             create->SetDescription(const_cast<LPOLESTR>(m_failure.c_str()));
-            IErrorInfo *info = nullptr;
-            if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void **>(&info)))) {
-                SetErrorInfo(0, info);
-                info->Release();
-            }
-            create->Release();
+            ComPtr<IErrorInfo> info;
+            if (SUCCEEDED(create.queryInto(IID_IErrorInfo, info)))
+                SetErrorInfo(0, info.get());
         }
         m_failure.clear();
         return true;
@@ -272,8 +259,9 @@ private:
     void fireOdd(long kind)
     {
         const std::wstring oddText = L"odd " + std::to_wstring(kind);
-        BSTR bstr = SysAllocStringLen(oddText.data(), UINT(oddText.size()));
-        VARIANT inner;
+        Bstr owned(oddText);
+        BSTR bstr = owned.get();
+        VARIANT inner; // holds the string, not its owner
         VariantInit(&inner);
         inner.vt = VT_BSTR;
         inner.bstrVal = bstr;
@@ -314,34 +302,24 @@ private:
             break; // VT_EMPTY
         }
         DISPPARAMS params = {count == 0 ? nullptr : (count == 2 ? arguments : &arguments[1]), nullptr, count, 0};
-        const std::vector<IDispatch *> sinks = m_sinks;
-        for (IDispatch *sink : sinks) {
-            if (sink)
-                m_lastSinkResult = sink->Invoke(chatDispId(), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-                                                nullptr, nullptr, nullptr);
-        }
-        SysFreeString(bstr);
+        for (IDispatch *sink : connectedSinks())
+            m_lastSinkResult = sink->Invoke(chatDispId(), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                                            nullptr, nullptr, nullptr);
     }
 
     void fire(DISPID member, const std::wstring &argument)
     {
-        VARIANT value;
-        VariantInit(&value);
-        value.vt = VT_BSTR;
-        value.bstrVal = SysAllocStringLen(argument.data(), UINT(argument.size()));
-        fire(member, value);
-        VariantClear(&value);
+        Variant value;
+        value.get()->vt = VT_BSTR;
+        value.get()->bstrVal = SysAllocStringLen(argument.data(), UINT(argument.size()));
+        fire(member, *value.get());
     }
 
     void fire(DISPID member, VARIANT &argument)
     {
         DISPPARAMS params = {&argument, nullptr, 1, 0};
-        const std::vector<IDispatch *> sinks = m_sinks;
-        for (IDispatch *sink : sinks) {
-            if (sink)
-                sink->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
-                             nullptr);
-        }
+        for (IDispatch *sink : connectedSinks())
+            sink->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
     }
 
     static void CALLBACK fireLater(HWND, UINT, UINT_PTR timer, DWORD)
@@ -359,7 +337,7 @@ private:
     class EventsPoint : public IConnectionPoint
     {
     public:
-        explicit EventsPoint(Conference *owner) : m_owner(owner) {}
+        explicit EventsPoint(TestConference *owner) : m_owner(owner) {}
         HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override
         {
             if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IConnectionPoint)) {
@@ -383,15 +361,13 @@ private:
         }
         HRESULT STDMETHODCALLTYPE Advise(IUnknown *sink, DWORD *cookie) override
         {
-            IDispatch *dispatch = nullptr;
             // The sink must answer the event interface itself.
-            IUnknown *events = nullptr;
-            if (FAILED(sink->QueryInterface(DIID_IConferenceEvents, reinterpret_cast<void **>(&events))))
+            ComPtr<IUnknown> events;
+            ComPtr<IDispatch> dispatch;
+            if (FAILED(sink->QueryInterface(DIID_IConferenceEvents, events.putVoid()))
+                || FAILED(sink->QueryInterface(IID_IDispatch, dispatch.putVoid())))
                 return CONNECT_E_CANNOTCONNECT;
-            events->Release();
-            if (FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void **>(&dispatch))))
-                return CONNECT_E_CANNOTCONNECT;
-            m_owner->m_sinks.push_back(dispatch);
+            m_owner->m_sinks.push_back(std::move(dispatch));
             *cookie = DWORD(m_owner->m_sinks.size());
             return S_OK;
         }
@@ -399,8 +375,7 @@ private:
         {
             if (cookie == 0 || cookie > m_owner->m_sinks.size() || !m_owner->m_sinks[cookie - 1])
                 return CONNECT_E_NOCONNECTION;
-            m_owner->m_sinks[cookie - 1]->Release();
-            m_owner->m_sinks[cookie - 1] = nullptr;
+            m_owner->m_sinks[cookie - 1].reset();
             return S_OK;
         }
         HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections **connections) override
@@ -410,14 +385,14 @@ private:
         }
 
     private:
-        Conference *m_owner;
+        TestConference *m_owner;
     };
 
     // The tests' steering wheel, a tear-off sharing the object's identity.
     class Control : public ITestControl
     {
     public:
-        explicit Control(Conference *owner) : m_owner(owner) {}
+        explicit Control(TestConference *owner) : m_owner(owner) {}
         HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override
         {
             if (IsEqualIID(riid, IID_ITestControl) || IsEqualIID(riid, IID_IDispatch)) {
@@ -436,18 +411,16 @@ private:
         }
         HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo **info) override
         {
-            *info = m_owner->m_controlInfo;
-            m_owner->m_controlInfo->AddRef();
-            return S_OK;
+            return handOut(m_owner->m_controlInfo, info);
         }
         HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *names, UINT count, LCID, DISPID *ids) override
         {
-            return DispGetIDsOfNames(m_owner->m_controlInfo, names, count, ids);
+            return DispGetIDsOfNames(m_owner->m_controlInfo.get(), names, count, ids);
         }
         HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
                                          EXCEPINFO *exception, UINT *argError) override
         {
-            return DispInvoke(this, m_owner->m_controlInfo, member, flags, params, result, exception, argError);
+            return DispInvoke(this, m_owner->m_controlInfo.get(), member, flags, params, result, exception, argError);
         }
         HRESULT STDMETHODCALLTYPE SetDiscovery(long mode) override
         {
@@ -470,11 +443,10 @@ private:
             // whenever 1 is not the chat event's.
             if (m_owner->m_discovery != 2)
                 m_owner->fire(StationConnectedDispId, text(t));
-            VARIANT number;
-            VariantInit(&number);
-            number.vt = VT_I4;
-            number.lVal = 5;
-            m_owner->fire(Event3DispId, number);
+            Variant number;
+            number.get()->vt = VT_I4;
+            number.get()->lVal = 5;
+            m_owner->fire(Event3DispId, *number.get());
             return S_OK;
         }
         HRESULT STDMETHODCALLTYPE LastSent(BSTR *t) override
@@ -514,9 +486,7 @@ private:
         }
         HRESULT STDMETHODCALLTYPE ConnectionCount(long *count) override
         {
-            *count = 0;
-            for (IDispatch *sink : m_owner->m_sinks)
-                *count += sink != nullptr;
+            *count = long(m_owner->connectedSinks().size());
             return S_OK;
         }
         HRESULT STDMETHODCALLTYPE FailNextCall(BSTR description) override
@@ -538,7 +508,7 @@ private:
         }
 
     private:
-        Conference *m_owner;
+        TestConference *m_owner;
     };
 
     LONG m_references = 1;
@@ -553,249 +523,23 @@ private:
     bool m_stallHang = false;
     bool m_stallEnded = false;
     HRESULT m_lastSinkResult = S_OK;
-    std::vector<IDispatch *> m_sinks;
-    ITypeLib *m_library = nullptr;
-    ITypeInfo *m_conferenceInfo = nullptr;
-    ITypeInfo *m_controlInfo = nullptr;
-    ITypeInfo *m_classInfo = nullptr;
+    std::vector<ComPtr<IDispatch>> m_sinks; // by cookie - 1; empty once unadvised
+    ComPtr<ITypeLib> m_library;
+    ComPtr<ITypeInfo> m_conferenceInfo;
+    ComPtr<ITypeInfo> m_controlInfo;
+    ComPtr<ITypeInfo> m_classInfo;
     EventsPoint m_connectionPoint{this};
     Control m_control{this};
 };
 
-class Factory : public IClassFactory
-{
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override
-    {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-            *object = this;
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID riid, void **object) override
-    {
-        if (outer)
-            return CLASS_E_NOAGGREGATION;
-        // One conference object per server, shared by all who create it.
-        if (!theConference) {
-            theConference = new Conference;
-            const HRESULT hr = theConference->QueryInterface(riid, object);
-            theConference->Release();
-            return hr;
-        }
-        return theConference->QueryInterface(riid, object);
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override
-    {
-        if (lock) {
-            InterlockedIncrement(&serverLocks);
-#ifdef CONFERENCE_TEST_SERVER_EXE
-            CoAddRefServerProcess();
-#endif
-        } else {
-            InterlockedDecrement(&serverLocks);
-            objectGone();
-        }
-        return S_OK;
-    }
-};
-
-Factory factory;
-
-std::wstring guidText(const GUID &guid)
-{
-    wchar_t buffer[64];
-    StringFromGUID2(guid, buffer, 64);
-    return buffer;
-}
-
-bool setKey(const std::wstring &key, const wchar_t *name, const std::wstring &value)
-{
-    HKEY handle = nullptr;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr)
-        != ERROR_SUCCESS)
-        return false;
-    const LONG result = RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
-                                       DWORD((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(handle);
-    return result == ERROR_SUCCESS;
-}
-
-// The program a class is registered to, or nothing.
-std::wstring registeredServer(const std::wstring &clsid)
-{
-    for (const wchar_t *serverKey : {L"\\InprocServer32", L"\\LocalServer32"}) {
-        wchar_t value[MAX_PATH] = {};
-        LONG size = sizeof value;
-        if (RegQueryValueW(HKEY_CLASSES_ROOT, (clsid + serverKey).c_str(), value, &size) == ERROR_SUCCESS && value[0])
-            return value;
-    }
-    return {};
-}
-
-// Registers the class (and, unless withTypeLibrary is false, its type
-// library); refuses to take over a class registered to another program.
-HRESULT registerServer(bool inProcess, bool withTypeLibrary = true)
-{
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(moduleInstance, path, MAX_PATH);
-    const std::wstring clsid = L"CLSID\\" + guidText(CLSID_Conference);
-    const std::wstring owner = registeredServer(clsid);
-    if (!owner.empty() && lstrcmpiW(owner.c_str(), path) != 0)
-        return SELFREG_E_CLASS;
-    const wchar_t *serverKey = inProcess ? L"\\InprocServer32" : L"\\LocalServer32";
-    bool ok = setKey(clsid, nullptr, L"Conference test server") && setKey(clsid + serverKey, nullptr, path)
-              && setKey(clsid + L"\\TypeLib", nullptr, guidText(LIBID_ConferenceTestLib));
-    if (inProcess)
-        ok = ok && setKey(clsid + serverKey, L"ThreadingModel", L"Apartment");
-    if (!withTypeLibrary)
-        return ok ? S_OK : SELFREG_E_CLASS;
-    ITypeLib *library = nullptr;
-    const HRESULT hr = LoadTypeLibEx(path, REGKIND_REGISTER, &library);
-    if (library)
-        library->Release();
-    return ok ? hr : SELFREG_E_CLASS;
-}
-
-HRESULT unregisterServer()
-{
-    const std::wstring clsid = L"CLSID\\" + guidText(CLSID_Conference);
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, clsid.c_str());
-    UnRegisterTypeLib(LIBID_ConferenceTestLib, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
-    UnRegisterTypeLib(LIBID_ConferenceTestLib, 1, 0, LOCALE_NEUTRAL, SYS_WIN32);
-    return S_OK;
-}
-
-#ifdef CONFERENCE_TEST_SERVER_EXE
-DWORD classCookie = 0;
-
-// Ends the server unless a creation already under way when its class was
-// withdrawn has brought an object back.
-void CALLBACK quitIfIdle(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    KillTimer(nullptr, timer);
-    if (objectsAlive == 0 && serverLocks == 0)
-        PostQuitMessage(0);
-}
-
-// The last object or lock gone: the class is withdrawn at once, so that a new
-// creation starts a new server instead of landing in this ending one (COM
-// does that in CoReleaseServerProcess; Wine's does not), and the server ends
-// shortly after, once any call already on its way has been served.
-void objectGone()
-{
-    if (CoReleaseServerProcess() != 0)
-        return;
-    CoSuspendClassObjects();
-    if (classCookie) {
-        CoRevokeClassObject(classCookie);
-        classCookie = 0;
-    }
-    SetTimer(nullptr, 0, 500, quitIfIdle);
-}
-
-// A busy application: refuses the calls RejectNextCalls asked it to.
-class BusyFilter : public IMessageFilter
-{
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override
-    {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMessageFilter)) {
-            *object = this;
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO info) override
-    {
-        if (rejectNextCalls > 0 && info && IsEqualIID(info->iid, IID_IConference)) {
-            --rejectNextCalls;
-            return SERVERCALL_RETRYLATER;
-        }
-        return SERVERCALL_ISHANDLED;
-    }
-    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override { return DWORD(-1); }
-    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
-};
-#else
-void objectGone()
-{
-}
-#endif
-
 } // namespace
 
-#ifdef CONFERENCE_TEST_SERVER_EXE
-
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
+HRESULT queryConference(REFIID riid, void **object)
 {
-    moduleInstance = instance;
-    const std::wstring arguments = commandLine ? commandLine : L"";
-    // /RegServerWithoutTypeLibrary: an installation that left the type library out.
-    if (arguments.find(L"RegServerWithoutTypeLibrary") != std::wstring::npos)
-        return SUCCEEDED(registerServer(false, false)) ? 0 : 1;
-    if (arguments.find(L"RegServer") != std::wstring::npos && arguments.find(L"Unreg") == std::wstring::npos)
-        return SUCCEEDED(registerServer(false)) ? 0 : 1;
-    if (arguments.find(L"UnregServer") != std::wstring::npos)
-        return SUCCEEDED(unregisterServer()) ? 0 : 1;
-
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    BusyFilter busy;
-    CoRegisterMessageFilter(&busy, nullptr);
-    if (FAILED(CoRegisterClassObject(CLSID_Conference, &factory, CLSCTX_LOCAL_SERVER,
-                                     REGCLS_MULTIPLEUSE | REGCLS_SUSPENDED, &classCookie))
-        || FAILED(CoResumeClassObjects()))
-        return 2;
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    if (classCookie)
-        CoRevokeClassObject(classCookie);
-    CoRegisterMessageFilter(nullptr, nullptr);
-    CoUninitialize();
-    return 0;
+    if (theConference)
+        return theConference->QueryInterface(riid, object);
+    theConference = new TestConference;
+    const HRESULT hr = theConference->QueryInterface(riid, object);
+    theConference->Release();
+    return hr;
 }
-
-#else
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
-{
-    if (reason == DLL_PROCESS_ATTACH)
-        moduleInstance = instance;
-    return TRUE;
-}
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void **object)
-{
-    if (!IsEqualCLSID(clsid, CLSID_Conference)) {
-        *object = nullptr;
-        return CLASS_E_CLASSNOTAVAILABLE;
-    }
-    return factory.QueryInterface(riid, object);
-}
-
-STDAPI DllCanUnloadNow()
-{
-    return objectsAlive == 0 && serverLocks == 0 ? S_OK : S_FALSE;
-}
-
-STDAPI DllRegisterServer()
-{
-    return registerServer(true);
-}
-
-STDAPI DllUnregisterServer()
-{
-    return unregisterServer();
-}
-
-#endif
