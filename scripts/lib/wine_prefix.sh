@@ -48,3 +48,22 @@ stop_wine_prefix() {
 
 # windows_path LINUX_PATH: the path as the Windows program sees it.
 windows_path() { timeout 30 winepath -w "$1" 2>/dev/null; }
+
+# build_wine_test_programs ARCH OUT: the test automation server, its control
+# program and the client's tests, cross-built for x86_64 or i686 into OUT/ARCH.
+build_wine_test_programs() {
+    local tests
+    tests="$(dirname "${BASH_SOURCE[0]}")/../../tests/wine"
+    cmake -S "$tests" -B "$2/$1" -DCMAKE_TOOLCHAIN_FILE="$tests/../../cmake/mingw-toolchain.cmake" \
+        -DMINGW_TRIPLE="$1-w64-mingw32" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$2/$1" -j"$(nproc)" >/dev/null
+}
+
+# can_run_32bit: whether this machine executes 32-bit programs at all (its
+# 32-bit loader is one); says why not when it cannot.
+can_run_32bit() {
+    /usr/lib/i386-linux-gnu/ld-linux.so.2 --version >/dev/null 2>&1 && return 0
+    echo "this machine cannot execute 32-bit programs" \
+         "($(/usr/lib/i386-linux-gnu/ld-linux.so.2 --version 2>&1 | head -n 1 || true))"
+    return 1
+}

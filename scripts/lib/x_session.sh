@@ -138,6 +138,13 @@ title_is() {
     echo "title: '$title', expected '$2'"
     return 1
 }
+# report_says TEXT: the message box's text, copied with Ctrl+C, holds TEXT.
+report_says() {
+    xdotool windowfocus --sync "$(window_named Velmora)" key ctrl+c 2>/dev/null
+    wait_for 5 bash -c "xclip -o -selection clipboard 2>/dev/null | grep -qF \"$1\"" && return 0
+    echo "the report says: $(xclip -o -selection clipboard 2>/dev/null | head -n 3)"
+    return 1
+}
 press_ok() { xdotool windowfocus --sync "$(window_named Velmora)" key Return 2>/dev/null; }
 
 # The controls, in twips from the chat window's corner.

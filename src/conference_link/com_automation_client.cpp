@@ -406,7 +406,7 @@ void ComAutomationClient::sendChatText(const std::wstring &text)
         void **table = *reinterpret_cast<void ***>(conference);
         return reinterpret_cast<SendChatText>(table[SendChatTextSlot])(conference, argument.get());
     };
-    checked(m_worker->run(call, ComMessageFilter::CallLimitMs, ComMessageFilter::RetryDelayMs), L"enviar o texto");
+    checked(m_worker->run(call, m_callLimitMs, ComMessageFilter::RetryDelayMs), L"enviar o texto");
 }
 
 short ComAutomationClient::receivingAudio()
@@ -417,7 +417,6 @@ short ComAutomationClient::receivingAudio()
         void **table = *reinterpret_cast<void ***>(conference);
         return reinterpret_cast<GetReceivingAudio>(table[ReceivingAudioSlot])(conference, value.get());
     };
-    checked(m_worker->run(call, ComMessageFilter::CallLimitMs, ComMessageFilter::RetryDelayMs),
-            L"ler o estado de recepção de áudio");
+    checked(m_worker->run(call, m_callLimitMs, ComMessageFilter::RetryDelayMs), L"ler o estado de recepção de áudio");
     return *value;
 }

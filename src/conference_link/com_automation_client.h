@@ -112,6 +112,10 @@ public:
     // waiting for COM's own clean-up, which would call on the application.
     static bool leftReferencesBehind();
 
+    // How long a call may wait on the application, refusals retried
+    // included (ComMessageFilter::CallLimitMs unless set lower).
+    void setCallLimit(DWORD milliseconds) noexcept { m_callLimitMs = milliseconds; }
+
     // The DISPID taken for ChatTextReceived, as discovered.
     DISPID chatDispId() const noexcept { return m_chatDispId; }
 
@@ -130,5 +134,6 @@ private:
     ComPtr<ComEventSink> m_sink;
     DWORD m_cookie = 0;
     DISPID m_chatDispId = FallbackChatDispId;
+    DWORD m_callLimitMs = ComMessageFilter::CallLimitMs;
     std::unique_ptr<ComCallWorker> m_worker;
 };

@@ -31,7 +31,7 @@ QDBusMessage checked(const QDBusMessage &reply, const QString &what)
     const QString name = reply.errorName();
     // No answer in time: the application is busy or slow.
     if (isOneOf(name, {"org.freedesktop.DBus.Error.NoReply", "org.freedesktop.DBus.Error.Timeout",
-                       "org.freedesktop.DBus.Error.TimedOut"})) {
+                       "org.freedesktop.DBus.Error.TimedOut", ConferenceBus::BusyError})) {
         throw ConferenceBusy(ErrorNumber::AutomationError,
                              QStringLiteral("O aplicativo de conferência está ocupado: não respondeu em %1 segundos ao "
                                             "%2.")
@@ -40,12 +40,15 @@ QDBusMessage checked(const QDBusMessage &reply, const QString &what)
     }
     // The application has left the bus, or the bus itself has gone.
     if (isOneOf(name, {"org.freedesktop.DBus.Error.ServiceUnknown", "org.freedesktop.DBus.Error.NameHasNoOwner",
-                       "org.freedesktop.DBus.Error.Disconnected", "org.freedesktop.DBus.Error.NoServer"})) {
+                       "org.freedesktop.DBus.Error.Disconnected", "org.freedesktop.DBus.Error.NoServer",
+                       ConferenceBus::GoneError})) {
         throw AppError(ErrorNumber::ServerUnavailable,
                        QStringLiteral("O aplicativo de conferência não está mais disponível (%1).").arg(name));
     }
+    // The conference's own description of why it refused, when it gave one.
+    const QString why = name == QLatin1String(ConferenceBus::FailedError) ? reply.errorMessage() : name;
     throw AppError(ErrorNumber::AutomationError,
-                   QStringLiteral("Erro de automação: o aplicativo de conferência recusou o %1 (%2).").arg(what, name));
+                   QStringLiteral("Erro de automação: o aplicativo de conferência recusou o %1 (%2).").arg(what, why));
 }
 
 } // namespace

@@ -14,23 +14,17 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 out="${1:-$here/../../build/wine}"
 bits="${2:-64}"
 
-build() { # build ARCH
-    cmake -S "$here" -B "$out/$1" -DCMAKE_TOOLCHAIN_FILE="$here/../../cmake/mingw-toolchain.cmake" -DMINGW_TRIPLE="$1-w64-mingw32" -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$out/$1" -j"$(nproc)" >/dev/null
-}
-build x86_64
+source "$here/../../scripts/lib/wine_prefix.sh"
+build_wine_test_programs x86_64 "$out"
 if [ "$bits" = 32 ]; then
-    build i686
-    # Whether this machine executes 32-bit programs at all: its 32-bit loader is one.
-    if ! /usr/lib/i386-linux-gnu/ld-linux.so.2 --version >/dev/null 2>&1; then
-        echo "32-bit server built, not run: this machine cannot execute 32-bit programs" \
-             "($(/usr/lib/i386-linux-gnu/ld-linux.so.2 --version 2>&1 | head -n 1 || true))"
+    build_wine_test_programs i686 "$out"
+    if ! can_run_32bit; then
+        echo "32-bit server built, not run"
         exit 77
     fi
 fi
 
 pids=()
-source "$here/../../scripts/lib/wine_prefix.sh"
 trap stop_wine_prefix EXIT
 start_wine_prefix
 

@@ -14,11 +14,9 @@ out="$(mkdir -p "$2" && readlink -f "$2")"
 work="$(mktemp -d /tmp/velmora-windows.XXXXXX)"
 pids=()
 
-cmake -S "$here" -B "$out" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-toolchain.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null &&
-    cmake --build "$out" -j"$(nproc)" >/dev/null || { echo "the test server did not build"; exit 1; }
-
 source "$root/scripts/lib/x_session.sh"
 source "$root/scripts/lib/wine_prefix.sh"
+build_wine_test_programs x86_64 "$out" || { echo "the test server did not build"; exit 1; }
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
     stop_wine_prefix
@@ -31,11 +29,11 @@ start_wine_prefix
 
 zip="$(ls "$windows_build"/velmora-*-win64.zip | head -n 1)"
 installer="$(ls "$windows_build"/velmora-*-win64.exe | head -n 1)"
-server="$out/conference_test_server.exe"
+server="$out/x86_64/conference_test_server.exe"
 
 # conference COMMAND...: steers the test server (fire TEXT, audio N, last-sent,
 # stall poll|send MS, hang poll|send MS, end-stall: see conference_control).
-conference() { wine64 "$out/conference_control.exe" "$@" 2>/dev/null | tr -d '\r'; }
+conference() { wine64 "$out/x86_64/conference_control.exe" "$@" 2>/dev/null | tr -d '\r'; }
 last_sent_is() {
     [ "$(conference last-sent)" = "$1" ] && return 0
     echo "the server last received '$(conference last-sent)', expected '$1'"
@@ -48,13 +46,6 @@ start_program() {
     (cd "$1" && exec /usr/lib/wine/wine64 "$2") >/dev/null 2>&1 &
     velmora_pid=$!
     pids+=("$velmora_pid")
-}
-# report_says TEXT: the message box's text, copied with Ctrl+C, holds TEXT.
-report_says() {
-    xdotool windowfocus --sync "$(window_named Velmora)" key ctrl+c 2>/dev/null
-    wait_for 5 bash -c "xclip -o -selection clipboard 2>/dev/null | grep -qF \"$1\"" && return 0
-    echo "the report says: $(xclip -o -selection clipboard 2>/dev/null | head -n 3)"
-    return 1
 }
 size_is() {
     eval "$(xdotool getwindowgeometry --shell "$1")"
@@ -133,7 +124,7 @@ check "titled exactly" title_is "$(window_named Ajuda)" Ajuda
 # events still arrive (handed on after the server's call has returned).
 click "$W" "${COMMAND5[@]}"
 check "a text raised while Ajuda is open returns to the server" \
-    wine64 "$out/conference_control.exe" fire "PY9CCC: durante a ajuda"
+    wine64 "$out/x86_64/conference_control.exe" fire "PY9CCC: durante a ajuda"
 click "$(window_named Ajuda)" "${AJUDA_RETORNAR[@]}"
 check "Retornar closes it" wait_for 10 no_window Ajuda
 { cat "$work/expected1"; printf 'PY9CCC: durante a ajuda\r\n\r\n'; } >"$work/expected3"
