@@ -32,6 +32,9 @@ TEST_PACKAGES=(qt6-base-private-dev desktop-file-utils appstream file dpkg-dev)
 # What testing the Windows link under Wine needs (wine32 from the i386 architecture).
 WINE_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine64-tools wine32:i386)
 
+# What the Wine bridge needs: its Windows side is a 32-bit program (wine32 from the i386 architecture).
+BRIDGE_PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386)
+
 # What cross-building the Windows program and its installer needs (the Qt kit itself: scripts/windows-qt-kit).
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
                   qt6-base-dev qt6-base-dev-tools ninja-build zstd nsis unzip)

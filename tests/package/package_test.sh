@@ -15,13 +15,15 @@ pids=()
 installed_by_us=0
 source "$source_dir/scripts/lib/packages.sh"
 
-package_installed() { dpkg-query -W -f='${Status}' velmora 2>/dev/null | grep -q "install ok installed"; }
+# installed [PACKAGE]: whether the package (velmora unless named) is installed.
+installed() { dpkg-query -W -f='${Status}' "${1:-velmora}" 2>/dev/null | grep -q "install ok installed"; }
+package_installed() { installed velmora || installed velmora-wine-bridge; }
 
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
     wait 2>/dev/null
     if [ "$installed_by_us" -eq 1 ] && package_installed; then
-        as_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq velmora >/dev/null 2>&1
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq velmora velmora-wine-bridge >/dev/null 2>&1
     fi
     rm -rf "$work"
 }
@@ -78,13 +80,28 @@ for pkg in libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libc6 fonts-liberat
     check "the package depends on $pkg" grep -qE "(^|, )$pkg( |,|$)" <<<"$depends"
 done
 check "the stand-in conference is not in the package" bash -c "! dpkg-deb -c '$deb' | grep -q conference-standin"
+bridge_deb="$(ls "$work"/package/velmora-wine-bridge_*.deb 2>/dev/null | head -n 1)"
+check "and velmora-wine-bridge_*.deb beside it" test -n "$bridge_deb"
+chmod 644 "$bridge_deb"
+bridge_depends="$(dpkg-deb -f "$bridge_deb" Depends)"
+for pkg in velmora wine libqt6dbus6; do
+    check "the bridge's package depends on $pkg" grep -qE "(^|, )$pkg( |,|$)" <<<"$bridge_depends"
+done
 
 installed_by_us=1
-(cd "$work/package" && as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$(basename "$deb")") \
+(cd "$work/package" && as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$(basename "$deb")" \
+    "./$(basename "$bridge_deb")") \
     >"$work/apt.log" 2>&1 || cat "$work/apt.log"
-check "apt-get installs the package" package_installed
+check "apt-get installs the package" installed velmora
 check "velmora is on the path" test "$(command -v velmora)" = /usr/bin/velmora
 check "its desktop entry is in the application menu's folder" test -f /usr/share/applications/org.velmora.Velmora.desktop
+check "apt-get installs the bridge's package" installed velmora-wine-bridge
+check "the bridge is on the path" test -x /usr/bin/velmora-wine-bridge
+check "its Windows side is in /usr/lib/velmora" test -f /usr/lib/velmora/conference-bridge.exe
+bridge_entry=/usr/share/applications/org.velmora.VelmoraWine.desktop
+check "its desktop entry is valid" desktop-file-validate "$bridge_entry"
+check "and runs velmora through the bridge" grep -qx "Exec=velmora-wine-bridge -- velmora" "$bridge_entry"
+check "the installed bridge starts" /usr/bin/velmora-wine-bridge --help
 
 # --- the installed program on a real X server ------------------------------------------
 
@@ -98,22 +115,24 @@ check "the installed program shows its chat window" wait_for 10 has_window "$CHA
 W="$(window_named "$CHAT_TITLE")"
 if [ -n "$W" ]; then
     xdotool windowfocus --sync "$W"
-    click "$W" 240 5400 5895 375
+    click "$W" "${TEXT2[@]}"
     xdotool type --delay 20 "instalado"
     xdotool key Return
     check "and talks to the conference" wait_for 5 grep -qx "instalado" "$work/sent.txt"
-    click "$W" 5040 6480 1215 975 # Encerrar programa
+    click "$W" "${COMMAND1[@]}"
 fi
 check "Encerrar programa ends it" ended "$velmora_pid"
 check "cleanly, with status 0" test "${status:-1}" -eq 0
 
 # --- removal ----------------------------------------------------------------------------
 
-as_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq velmora >"$work/apt.log" 2>&1 || cat "$work/apt.log"
+as_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq velmora velmora-wine-bridge >"$work/apt.log" 2>&1 ||
+    cat "$work/apt.log"
 package_gone() { ! package_installed; }
 check "apt-get remove takes the package away" package_gone
 check "and the executable" test ! -e /usr/bin/velmora
 check "and the desktop entry" test ! -e /usr/share/applications/org.velmora.Velmora.desktop
+check "and the bridge's files" bash -c "! test -e /usr/bin/velmora-wine-bridge && ! test -e /usr/lib/velmora"
 
 echo "package: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
