@@ -59,4 +59,13 @@ install(CODE "
     file(REAL_PATH \"\${dll}\" real)
     file(INSTALL \"\${real}\" DESTINATION \"\${CMAKE_INSTALL_PREFIX}\")
   endforeach()
+  # Nothing shipped carries debug sections (the compiler's run-time DLLs come
+  # with theirs).
+  file(GLOB_RECURSE shipped \"\${CMAKE_INSTALL_PREFIX}/*.dll\" \"\${CMAKE_INSTALL_PREFIX}/*.exe\")
+  foreach(binary IN LISTS shipped)
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \"\${binary}\" RESULT_VARIABLE stripped)
+    if(NOT stripped EQUAL 0)
+      message(FATAL_ERROR \"could not strip \${binary}\")
+    endif()
+  endforeach()
 ")

@@ -4,6 +4,12 @@
 # user's Documents folder, where "chat.txt" is kept; uninstalling removes the
 # program's files only, never a transcript.
 set(CPACK_GENERATOR ZIP NSIS)
+# Velmora's licence beside the program (and on the installer's licence page),
+# and the licences of the libraries shipped with it, with where their source is.
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/packaging/windows/third-party/ DESTINATION licencas-de-terceiros)
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 set(CPACK_PACKAGE_NAME Velmora)
 set(CPACK_PACKAGE_VENDOR ORBEL)
 set(CPACK_PACKAGE_FILE_NAME velmora-${PROJECT_VERSION}-win64)

@@ -27,8 +27,8 @@ ensure_packages() {
 
 # What building and running the program needs.
 BUILD_PACKAGES=(build-essential cmake qt6-base-dev libgl-dev qt6-qpa-plugins fonts-liberation dbus dbus-daemon dbus-bin)
-# What the tests need besides (the last four check installing and packaging).
-TEST_PACKAGES=(qt6-base-private-dev desktop-file-utils appstream file dpkg-dev)
+# What the tests need besides (the last five check installing and packaging).
+TEST_PACKAGES=(qt6-base-private-dev desktop-file-utils appstream file dpkg-dev lintian)
 # What testing the Windows link under Wine needs (wine32 from the i386 architecture).
 WINE_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine64-tools wine32:i386)
 

@@ -83,6 +83,14 @@ check "the stand-in conference is not in the package" bash -c "! dpkg-deb -c '$d
 bridge_deb="$(ls "$work"/package/velmora-wine-bridge_*.deb 2>/dev/null | head -n 1)"
 check "and velmora-wine-bridge_*.deb beside it" test -n "$bridge_deb"
 chmod 644 "$bridge_deb"
+lintian_clean() { # lintian_clean DEB: no error, no warning
+    lintian --fail-on error,warning "$1" >"$work/lintian.log" 2>&1 && return 0
+    cat "$work/lintian.log"
+    return 1
+}
+check "lintian finds nothing wrong with the package" lintian_clean "$deb"
+check "nor with the bridge's" lintian_clean "$bridge_deb"
+check "the manual page is installed" bash -c "dpkg-deb -c '$deb' | grep -q 'usr/share/man/man1/velmora.1.gz'"
 bridge_depends="$(dpkg-deb -f "$bridge_deb" Depends)"
 for pkg in velmora wine libqt6dbus6; do
     check "the bridge's package depends on $pkg" grep -qE "(^|, )$pkg( |,|$)" <<<"$bridge_depends"

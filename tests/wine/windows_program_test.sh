@@ -60,6 +60,16 @@ unzip -q "$zip" -d "$work/unzipped" && mv "$work/unzipped"/velmora-*-win64 "$pro
 check "the ZIP holds velmora.exe with its Qt DLLs" test -f "$program/velmora.exe" -a -f "$program/Qt6Widgets.dll"
 check "and the plugins in their folders" \
     test -f "$program/platforms/qwindows.dll" -a -f "$program/imageformats/qgif.dll"
+check "the ZIP is at most 9 MB" test "$(stat -c %s "$zip")" -le 9000000
+check "the installer at most 7 MB" test "$(stat -c %s "$installer")" -le 7000000
+debug_sections() { x86_64-w64-mingw32-objdump -h "$1" | grep -q '\.debug_'; }
+unstripped() { for f in "$program"/*.dll "$program"/*/*.dll "$program"/velmora.exe; do debug_sections "$f" && echo "$f"; done; }
+check "nothing shipped has debug sections" test -z "$(unstripped)"
+check "Velmora's licence and the third-party notices are shipped" \
+    test -f "$program/LICENSE.txt" -a -f "$program/licencas-de-terceiros/LGPL-3.txt" \
+    -a -f "$program/licencas-de-terceiros/GCC-RUNTIME-LIBRARY-EXCEPTION-3.1.txt" \
+    -a -f "$program/licencas-de-terceiros/winpthreads.txt"
+check "the notices say where Qt's source is" grep -q "qt6-base 6.4.2+dfsg-10" "$program/licencas-de-terceiros/LEIA-ME.txt"
 start_program "$program" velmora.exe
 check "with nothing registered the error report appears" wait_for 60 has_window Velmora
 check "error 429" report_says "'429'"
