@@ -91,7 +91,8 @@ $NICE cmake -G Ninja -S "$SRC" -B "$BUILD" \
     -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_png=OFF \
     -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_doubleconversion=OFF \
     -DFEATURE_jpeg=OFF -DFEATURE_system_jpeg=OFF \
-    -DFEATURE_androiddeployqt=OFF -DFEATURE_windeployqt=OFF -DFEATURE_qmake=OFF
+    -DFEATURE_androiddeployqt=OFF -DFEATURE_windeployqt=OFF -DFEATURE_qmake=OFF \
+    -DFEATURE_optimize_size=ON
 
 # --- 4. Build and install ------------------------------------------------------
 log "building with $JOBS jobs"

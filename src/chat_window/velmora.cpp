@@ -3,6 +3,7 @@
 #include "aux_windows/ajuda.h"
 #include "aux_windows/sobre_velmora.h"
 #include "conference_link/conference_link.h"
+#include "forms/animated_picture.h"
 #include "forms/announcer.h"
 #include "forms/form_style.h"
 #include "forms/lamp_shape.h"
@@ -20,7 +21,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMovie>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
@@ -122,16 +122,9 @@ void velmora::buildControls()
     // The picture box's children stand inside its border, which stays whole.
     const QPoint inside(Picture1->frameWidth(), Picture1->frameWidth());
 
-    AniGIF1 = new QLabel(Picture1);
-    AniGIF1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // On the banner's white, opaque: a new frame repaints only itself.
+    AniGIF1 = new AnimatedPicture(QStringLiteral(":/velmora/antenna.gif"), bgr(White), Picture1);
     AniGIF1->setGeometry(twipsRect(120, 0, 615, 855).translated(inside));
-    m_antenna = new QMovie(QStringLiteral(":/velmora/antenna.gif"), QByteArray(), this);
-    m_antenna->setCacheMode(QMovie::CacheAll); // decoded once, not at every loop
-    // Opaque on the banner's white, so that a new frame repaints only itself.
-    AniGIF1->setAutoFillBackground(true);
-    AniGIF1->setPalette(white);
-    AniGIF1->setMovie(m_antenna);
-    m_antenna->start();
 
     Label11 = FormStyle::label(Picture1, QStringLiteral("chat"), twipsRect(4680, 600, 1335, 255).translated(inside),
                                Blue, boldFont(FormStyle::Serif, 12));
@@ -215,7 +208,7 @@ void velmora::updateAnimation()
     // on screen at all, the window costs no processor time.
     const QWindow *window = windowHandle();
     const bool seen = isVisible() && !isMinimized() && window && window->isExposed();
-    m_antenna->setPaused(!seen);
+    AniGIF1->setPaused(!seen);
 }
 
 void velmora::showEvent(QShowEvent *event)

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "forms/animated_picture.h"
+
 class Announcer;
 class AppError;
 class TextBox;
@@ -14,7 +16,6 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QMovie;
 class QPushButton;
 class QTimer;
 
@@ -43,7 +44,7 @@ public:
     QPushButton *gravar;
     QPushButton *sobre;
     QFrame *Picture1;
-    QLabel *AniGIF1;
+    AnimatedPicture *AniGIF1;
     QLabel *Label11;
     QPushButton *Command3;
     TextBox *Text1;
@@ -104,6 +105,5 @@ private:
     QStringList m_recent;
     // The change under way is an arrival.
     bool m_arriving = false;
-    QMovie *m_antenna = nullptr;
     bool m_watchingExposure = false;
 };

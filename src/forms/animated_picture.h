@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QBasicTimer>
+#include <QColor>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+#include <vector>
+
+// An animated picture (a GIF) on a plain background, as a form's animation
+// control shows it: its frames decoded once, laid on the background, and
+// shown one after another at the picture's own pace, as many times as the
+// picture says. A new frame repaints the control's own rectangle, opaque, and
+// nothing under it.
+class AnimatedPicture : public QWidget
+{
+    Q_OBJECT
+
+public:
+    AnimatedPicture(const QString &file, const QColor &background, QWidget *parent = nullptr);
+
+    // Paused, the control costs nothing; it goes on from the same frame.
+    void setPaused(bool paused);
+    bool isPaused() const { return m_paused; }
+    bool isRunning() const { return m_timer.isActive(); }
+    int frameCount() const { return int(m_frames.size()); }
+    int currentFrame() const { return int(m_current); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+
+private:
+    void schedule();
+
+    struct Frame {
+        QPixmap picture;
+        int delayMs;
+    };
+    QColor m_background;
+    std::vector<Frame> m_frames;
+    size_t m_current = 0;
+    int m_loopsLeft = -1; // -1: for ever
+    bool m_paused = false;
+    QBasicTimer m_timer;
+};
