@@ -89,5 +89,5 @@ read -r _ _ anim_cpu < <(measure "Bare Qt window" "$build/bench/bare_window" "$a
 awk -v a="$ours_ms" -v b="$bare_ms" 'BEGIN { printf "| start-up to window shown (<=1.5x) | %10d ms | %10d ms | bare Qt window      | %8.2f |             |\n", a, b, a / b }'
 awk -v a="$ours_kb" -v b="$bare_kb" 'BEGIN { printf "| peak memory (goal 40 MB)          | %10.1f MB | %10.1f MB | bare Qt window      | %8.2f |             |\n", a / 1024, b / 1024, a / b }'
 awk -v a="$ours_cpu" -v b="$bare_cpu" -v s="$idle_seconds" 'BEGIN { printf "| idle CPU over %2d s (goal 0.1 %%)   | %10.3f %%  | %10.3f %%  | bare Qt window      |          |             |\n", s, a, b }'
-awk -v a="$ours_cpu" -v b="$anim_cpu" 'BEGIN { printf "| idle CPU, banner animation shown  | %10.3f %%  | %10.3f %%  | bare + antenna GIF  | %8.2f |             |\n", a, b, b > 0 ? a / b : 0 }'
+awk -v a="$ours_cpu" -v b="$anim_cpu" 'BEGIN { printf "| idle CPU, banner animation shown  | %10.3f %%  | %10.3f %%  | bare + antenna GIF  | %8.2f |             |\n", a, b, (b > 0 ? a / b : 0) }'
 awk -v a="$ours_unseen_cpu" -v b="$bare_cpu" 'BEGIN { printf "| idle CPU, window minimised        | %10.3f %%  | %10.3f %%  | bare Qt window      |          | unmapped    |\n", a, b }'

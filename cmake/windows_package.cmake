@@ -9,7 +9,9 @@ set(CPACK_GENERATOR ZIP NSIS)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/packaging/windows/third-party/ DESTINATION licencas-de-terceiros)
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
+# One LZMA stream over every file, with a dictionary large enough to see
+# across the DLLs (CPack writes this after "SetCompressor").
+set(CPACK_NSIS_COMPRESSOR "/SOLID lzma\nSetCompressorDictSize 64")
 set(CPACK_PACKAGE_NAME Velmora)
 set(CPACK_PACKAGE_VENDOR ORBEL)
 set(CPACK_PACKAGE_FILE_NAME velmora-${PROJECT_VERSION}-win64)
