@@ -78,6 +78,7 @@ fi
 #     harfbuzz, double-conversion: no host (Linux) library may leak in.
 #   jpeg off: the program needs PNG, GIF, ICO and BMP only.
 #   androiddeployqt, windeployqt, qmake off: tools are not cross-built.
+#   optimize_size (-Os): the DLLs a third smaller, for small Windows downloads.
 log "configuring"
 $NICE cmake -G Ninja -S "$SRC" -B "$BUILD" \
     -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_INSTALL_PREFIX="$PREFIX" -DCMAKE_BUILD_TYPE=Release \
