@@ -46,6 +46,16 @@ check "the bridge ends with the program" ended "$bridge_pid"
 check "with its non-zero status" test "${status:-0}" -ne 0
 check "having said why" grep -q "não foi possível criar o objeto" "$work/none/bridge.err"
 
+# Without Wine at all: the bridge says so, and the program still shows its report.
+mkdir -p "$work/nowine"
+(cd "$work/nowine" && PATH=/nonexistent exec "$bridge" -- "$velmora") 2>"$work/nowine/bridge.err" &
+bridge_pid=$!
+pids+=("$bridge_pid")
+check "with no Wine the program reports" wait_for 30 has_window Velmora
+press_ok
+check "the bridge ends with it" ended "$bridge_pid"
+check "having said that Wine is missing" grep -q "o Wine não pôde ser iniciado" "$work/nowine/bridge.err"
+
 # --- the conversation ---------------------------------------------------------------
 
 wine32 "$out/i686/conference_test_server.exe" /RegServer
