@@ -127,6 +127,34 @@ private slots:
         QCOMPARE(askAudio(*link).error, 0);
     }
 
+    void refusalsNamedByTheContract()
+    {
+        // Busy stays busy, gone is 462, and a refusal shows the conference's own reason.
+        StandinProcess standin;
+        QVERIFY(standin.start());
+        auto link = ConferenceLink::create();
+        qint16 marker = 0;
+        const auto refuseNext = [&](const char *why) {
+            // The audio value fed after the refusal tells when the stand-in has read it.
+            standin.feed(QStringLiteral("/refuse ") + QString::fromUtf8(why));
+            standin.feed(QStringLiteral("/audio %1").arg(++marker));
+            QTRY_COMPARE(askAudio(*link).value, marker);
+        };
+        refuseNext("busy");
+        QVERIFY_THROWS_EXCEPTION(ConferenceBusy, link->sendChatText(QStringLiteral("um")));
+        refuseNext("gone");
+        QCOMPARE(errorNumberOf([&] { link->sendChatText(QStringLiteral("dois")); }), 462);
+        refuseNext("diálogo aberto");
+        try {
+            link->sendChatText(QStringLiteral("três"));
+            QFAIL("a refused send succeeded");
+        } catch (const AppError &error) {
+            QCOMPARE(toInt(error.number()), 440);
+            QVERIFY2(error.description().contains(QStringLiteral("diálogo aberto")), qPrintable(error.description()));
+        }
+        QCOMPARE(errorNumberOf([&] { link->sendChatText(QStringLiteral("quatro")); }), 0);
+    }
+
     void arrivalsAreHandedOnAfterTheCallThatBroughtThem()
     {
         // Whatever the binding, a received text reaches the window only after

@@ -1,10 +1,13 @@
 #include "conference_standin.h"
 
+#include "conference_link/conference_bus.h"
+
 #include <QCoreApplication>
 #include <QThread>
 
 #include <cstdio>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -43,6 +46,10 @@ ConferenceStandin::ConferenceStandin(bool echo, QObject *parent) : QObject(paren
 
 void ConferenceStandin::SendChatText(const QString &text)
 {
+    if (!m_refusalName.isEmpty() && calledFromDBus()) {
+        sendErrorReply(std::exchange(m_refusalName, QString()), std::exchange(m_refusalText, QString()));
+        return;
+    }
     printLine(text);
     if (m_echo) {
         // Relayed after the reply, as a conference would show it coming back.
@@ -74,6 +81,16 @@ void ConferenceStandin::handleInputLine(const QString &line)
             QThread::msleep(static_cast<unsigned long>(seconds * 1000));
         else
             std::fprintf(stderr, "conference-standin: /stall aceita um número de segundos\n");
+        return;
+    }
+    if (line.startsWith(QLatin1String("/refuse "))) {
+        // The next send is answered with one of the errors the contract names:
+        // busy, gone, or refused for the reason given.
+        const QString why = line.mid(8).trimmed();
+        m_refusalName = QString::fromLatin1(why == QLatin1String("busy")   ? ConferenceBus::BusyError
+                                            : why == QLatin1String("gone") ? ConferenceBus::GoneError
+                                                                           : ConferenceBus::FailedError);
+        m_refusalText = why;
         return;
     }
     if (line.startsWith(QLatin1String("/audio "))) {

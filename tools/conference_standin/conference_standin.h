@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusContext>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -7,7 +8,7 @@
 // A stand-in for the conference application: serves the conference's D-Bus
 // interface (through the adaptor generated from its description), prints
 // what the chat window sends and emits what the developer types.
-class ConferenceStandin : public QObject
+class ConferenceStandin : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_PROPERTY(qint16 ReceivingAudio READ receivingAudio)
@@ -33,6 +34,9 @@ private:
     void playNextDemoLine();
 
     bool m_echo;
+    // The error the next send is answered with ("/refuse"), or none.
+    QString m_refusalName;
+    QString m_refusalText;
     qint16 m_receivingAudio = 0;
     QTimer m_demoTimer;
     QTimer m_demoAudioOff;

@@ -21,7 +21,7 @@ int main(int argc, char **argv)
     parser.setApplicationDescription(QStringLiteral(
         "Stand-in conference application. Prints every sent text; every line read from standard input is emitted "
         "as ChatTextReceived. Commands: /audio on, /audio off, /audio N, /stall SECONDS (answers nothing for that "
-        "long), /quit."));
+        "long), /refuse busy|gone|TEXT (answers the next send with that error), /quit."));
     parser.addHelpOption();
     const QCommandLineOption echo(QStringLiteral("echo"), QStringLiteral("Relay every sent text back to the chat."));
     const QCommandLineOption demo(QStringLiteral("demo"),
