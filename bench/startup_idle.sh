@@ -16,12 +16,7 @@ start_x_server
 start_standin || { echo "startup_idle: the stand-in conference did not start" >&2; exit 1; }
 
 now_ns() { date +%s%N; }
-# on_cpu_ns PID: the time the process's threads have run, in nanoseconds
-# (the scheduler's own count: a process woken ten times a second by a timer
-# is charged whole clock ticks by /proc/PID/stat, far more than it ran).
-on_cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { print s + 0 }'; }
-# percent NS: the share of one core over $idle_seconds.
-percent() { awk -v n="$1" -v s="$idle_seconds" 'BEGIN { printf "%.3f", 100 * n / 1e9 / s }'; }
+percent() { cpu_percent "$1" "$idle_seconds"; }
 
 # measure TITLE PROGRAM [ARG...]: prints "startup_ms peak_kb idle_percent"
 measure() {

@@ -31,15 +31,19 @@ bridge=$!
 wait_owned
 read -r bridge_trip bridge_arrival < <("$build/bench/bench_link_trip")
 # Idle: the bridge and its Windows side, nothing asked of them.
-ticks() { awk '{ t += $14 + $15 } END { print t + 0 }' "$@" 2>/dev/null; }
-stats() { for pid in "$bridge" $(pgrep -f conference-bridge.exe); do echo "/proc/$pid/stat"; done; }
+# (Wine's processes start and end threads now and then: only the threads
+# running throughout count, each by the scheduler's own run time.)
+threads() { for pid in "$@"; do for t in /proc/"$pid"/task/*; do echo "$t $(cut -d' ' -f1 "$t/schedstat" 2>/dev/null)"; done; done; }
+halves=("$bridge" $(pgrep -f conference-bridge.exe))
 seconds=10
-before=$(ticks $(stats))
+threads "${halves[@]}" >"$work/before"
 sleep "$seconds"
-after=$(ticks $(stats))
+threads "${halves[@]}" >"$work/after"
 kill "$bridge"
 wait "$bridge" 2>/dev/null
-idle=$(awk -v t=$((after - before)) -v hz="$(getconf CLK_TCK)" -v s="$seconds" 'BEGIN { printf "%.3f", 100 * t / hz / s }')
+spent=$(awk 'NR == FNR { start[$1] = $2; next } ($1 in start) && $2 != "" { s += $2 - start[$1] } END { print s + 0 }' \
+    "$work/before" "$work/after")
+idle=$(cpu_percent "$spent" "$seconds")
 
 row() { awk -v a="$2" -v b="$3" -v f="$1" 'BEGIN { printf "| %-33s | %10.2f ms | %10.2f ms | stand-in on D-Bus   | %8.2f |             |\n", f, a, b, a / b }'; }
 row "send round trip, Wine bridge" "$bridge_trip" "$standin_trip"

@@ -37,6 +37,13 @@ check() {
 
 now_ms() { date +%s%3N; }
 
+# on_cpu_ns PID: the time the process's threads have run, in nanoseconds
+# (the scheduler's own count: a process woken ten times a second by a timer
+# is charged whole clock ticks by /proc/PID/stat, far more than it ran).
+on_cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { print s + 0 }'; }
+# cpu_percent NS SECONDS: that run time as a share of one core over SECONDS.
+cpu_percent() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.3f", 100 * n / 1e9 / s }'; }
+
 # ended PID: waits (bounded) for a child process to end and puts its exit
 # status in $status; fails when it is still running.
 ended() {

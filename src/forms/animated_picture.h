@@ -22,7 +22,6 @@ public:
 
     // Paused, the control costs nothing; it goes on from the same frame.
     void setPaused(bool paused);
-    bool isPaused() const { return m_paused; }
     bool isRunning() const { return m_timer.isActive(); }
     int frameCount() const { return int(m_frames.size()); }
     int currentFrame() const { return int(m_current); }
