@@ -6,6 +6,11 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimerEvent>
+#include <QWindow>
+
+#ifdef VELMORA_X11_FRAMES
+#include "forms/x11_frames.h"
+#endif
 
 namespace {
 
@@ -40,6 +45,8 @@ AnimatedPicture::AnimatedPicture(const QString &file, const QColor &background, 
         schedule();
 }
 
+AnimatedPicture::~AnimatedPicture() = default;
+
 void AnimatedPicture::setPaused(bool paused)
 {
     if (paused == m_paused)
@@ -54,9 +61,16 @@ void AnimatedPicture::setPaused(bool paused)
 void AnimatedPicture::schedule()
 {
     const bool lastOfLoop = m_current + 1 == m_frames.size();
-    if (m_paused || m_frames.size() < 2 || (lastOfLoop && m_loopsLeft == 0))
+    if (m_paused || m_frames.size() < 2 || (lastOfLoop && m_loopsLeft == 0)) {
+        m_timer.stop();
         return;
-    m_timer.start(m_frames[m_current].delayMs, this);
+    }
+    // A timer already going at the frame's delay is left to go on.
+    const int delay = m_frames[m_current].delayMs;
+    if (!m_timer.isActive() || delay != m_interval) {
+        m_interval = delay;
+        m_timer.start(delay, this);
+    }
 }
 
 void AnimatedPicture::timerEvent(QTimerEvent *event)
@@ -65,14 +79,39 @@ void AnimatedPicture::timerEvent(QTimerEvent *event)
         QWidget::timerEvent(event);
         return;
     }
-    m_timer.stop();
     if (++m_current == m_frames.size()) {
         m_current = 0;
         if (m_loopsLeft > 0)
             --m_loopsLeft;
     }
-    update(m_frames[m_current].picture.rect());
+    showFrame();
     schedule();
+}
+
+void AnimatedPicture::showFrame()
+{
+    const QRect picture = m_frames[m_current].picture.rect();
+#ifdef VELMORA_X11_FRAMES
+    // Straight onto the screen when the whole picture is in sight. A paint
+    // (a grab) draws the same frame; an exposure shows the one last painted
+    // until the next frame comes.
+    const QWindow *window = this->window()->windowHandle();
+    if (window && window->isExposed() && window->devicePixelRatio() == 1.0
+        && (QRegion(picture) - visibleRegion()).isEmpty()) {
+        if (!m_serverTried) {
+            m_serverTried = true;
+            std::vector<QImage> frames;
+            for (const Frame &frame : m_frames)
+                frames.push_back(frame.picture.toImage());
+            m_onServer = X11Frames::upload(frames, window);
+        }
+        if (m_onServer) {
+            m_onServer->show(m_current, window, mapTo(this->window(), QPoint(0, 0)));
+            return;
+        }
+    }
+#endif
+    update(picture);
 }
 
 void AnimatedPicture::paintEvent(QPaintEvent *event)

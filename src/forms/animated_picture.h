@@ -6,19 +6,24 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
 #include <vector>
+
+class X11Frames;
 
 // An animated picture (a GIF) on a plain background, as a form's animation
 // control shows it: its frames decoded once, laid on the background, and
 // shown one after another at the picture's own pace, as many times as the
 // picture says. A new frame repaints the control's own rectangle, opaque, and
-// nothing under it.
+// nothing under it; on an X server, where the frames can be kept there, a new
+// frame is only a copy the server makes of one of them.
 class AnimatedPicture : public QWidget
 {
     Q_OBJECT
 
 public:
     AnimatedPicture(const QString &file, const QColor &background, QWidget *parent = nullptr);
+    ~AnimatedPicture() override;
 
     // Paused, the control costs nothing; it goes on from the same frame.
     void setPaused(bool paused);
@@ -32,6 +37,7 @@ protected:
 
 private:
     void schedule();
+    void showFrame();
 
     struct Frame {
         QPixmap picture;
@@ -43,4 +49,7 @@ private:
     int m_loopsLeft = -1; // -1: for ever
     bool m_paused = false;
     QBasicTimer m_timer;
+    int m_interval = 0;
+    std::unique_ptr<X11Frames> m_onServer;
+    bool m_serverTried = false;
 };

@@ -51,6 +51,20 @@ check "the title bar shows the caption alone" title_is "$W" "$CHAT_TITLE"
 check "the lamp is green at its place" pixel_is "$W" "$LAMP_X" "$LAMP_Y" "$GREEN"
 check "the banner's frame is whole above the antenna" pixel_is "$W" $(((120 + 120 + 300) / 15)) $((120 / 15)) "#000000"
 check "the banner is white at its place" pixel_is "$W" $((6100 / 15)) $((300 / 15)) "#FFFFFF"
+
+# The antenna plays on screen: what is seen there, ten times over a second, is
+# each time one of the picture's frames on the banner's white, and not always the same.
+convert "$(dirname "${BASH_SOURCE[0]}")/../../src/resources/antenna.gif" -coalesce -background white -alpha remove \
+    -alpha off -depth 8 +adjoin "$work/frame-%d.rgb"
+md5sum "$work"/frame-*.rgb | cut -d' ' -f1 | sort -u >"$work/frames"
+for shot in $(seq 10); do
+    import -window "$W" -crop 35x45+$(((120 + 120) / 15 + 1))+$((120 / 15 + 1)) +repage -depth 8 rgb:- | md5sum | cut -d' ' -f1
+    sleep 0.07
+done >"$work/shots"
+not_a_frame() { sort -u "$work/shots" | comm -23 - "$work/frames" | grep -q .; }
+check "the antenna shows only its own frames" eval '! not_a_frame'
+
+check "and plays them" test "$(sort -u "$work/shots" | wc -l)" -ge 3
 # near_corner CONTROL...: a point just inside a control's top-left corner, in pixels.
 near_corner() { echo $(($1 / 15 + 6)) $(($2 / 15 + 10)); }
 check "Gravar CHAT is green at its place" pixel_is "$W" $(near_corner "${GRAVAR[@]}") "#00FF00"
