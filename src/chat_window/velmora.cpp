@@ -10,6 +10,7 @@
 #include "forms/msg_box.h"
 #include "forms/program.h"
 #include "forms/text_box.h"
+#include "forms/window_cover.h"
 #include "runtime/app_error.h"
 #include "runtime/handler.h"
 #include "transcript/transcript_file.h"
@@ -204,19 +205,21 @@ void velmora::buildControls()
 
 void velmora::updateAnimation()
 {
-    // The antenna plays only while it can be seen: minimised, hidden or not
-    // on screen at all, the window costs no processor time.
+    // The antenna plays only while it can be seen: minimised, hidden, wholly
+    // covered or not on screen at all, the window costs no processor time.
     const QWindow *window = windowHandle();
-    const bool seen = isVisible() && !isMinimized() && window && window->isExposed();
+    const bool seen = isVisible() && !isMinimized() && window && window->isExposed()
+                      && !(m_cover && m_cover->isCovered());
     AniGIF1->setPaused(!seen);
 }
 
 void velmora::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!m_watchingExposure && windowHandle()) {
+    if (!m_cover && windowHandle()) {
         windowHandle()->installEventFilter(this);
-        m_watchingExposure = true;
+        m_cover = new WindowCover(windowHandle(), this);
+        connect(m_cover, &WindowCover::changed, this, &velmora::updateAnimation);
     }
     updateAnimation();
 }

@@ -10,6 +10,7 @@
 class Announcer;
 class AppError;
 class TextBox;
+class WindowCover;
 class ConferenceLink;
 class LampShape;
 class QFrame;
@@ -105,5 +106,6 @@ private:
     QStringList m_recent;
     // The change under way is an arrival.
     bool m_arriving = false;
-    bool m_watchingExposure = false;
+    // Whether the window is wholly covered (watched from the first show on).
+    WindowCover *m_cover = nullptr;
 };

@@ -8,7 +8,7 @@
 #include <QTimerEvent>
 #include <QWindow>
 
-#ifdef VELMORA_X11_FRAMES
+#ifdef VELMORA_X11
 #include "forms/x11_frames.h"
 #endif
 
@@ -91,7 +91,7 @@ void AnimatedPicture::timerEvent(QTimerEvent *event)
 void AnimatedPicture::showFrame()
 {
     const QRect picture = m_frames[m_current].picture.rect();
-#ifdef VELMORA_X11_FRAMES
+#ifdef VELMORA_X11
     // Straight onto the screen when the whole picture is in sight. A paint
     // (a grab) draws the same frame; an exposure shows the one last painted
     // until the next frame comes.

@@ -65,6 +65,11 @@ not_a_frame() { sort -u "$work/shots" | comm -23 - "$work/frames" | grep -q .; }
 check "the antenna shows only its own frames" eval '! not_a_frame'
 
 check "and plays them" test "$(sort -u "$work/shots" | wc -l)" -ge 3
+# It pauses while the window is wholly covered: the window asks the server to
+# be told, on top of (not instead of) the events Qt asks for.
+asks_for() { xwininfo -events -id "$W" | sed -n '/Someone wants/,/Do not/p' | grep -qw "$1"; }
+check "the window asks to be told when it is covered" asks_for VisibilityChange
+check "beside its keys and exposures" eval 'asks_for KeyPress && asks_for Exposure'
 # near_corner CONTROL...: a point just inside a control's top-left corner, in pixels.
 near_corner() { echo $(($1 / 15 + 6)) $(($2 / 15 + 10)); }
 check "Gravar CHAT is green at its place" pixel_is "$W" $(near_corner "${GRAVAR[@]}") "#00FF00"
