@@ -5,6 +5,8 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
+
 namespace {
 
 // The visual whose pixels are QImage::Format_RGB32's: 0x00RRGGBB in 32 bits.
@@ -43,7 +45,12 @@ std::unique_ptr<X11Frames> X11Frames::upload(const std::vector<QImage> &frames, 
     xcb_get_geometry_reply_t *geometry = xcb_get_geometry_reply(connection, xcb_get_geometry(connection, id), nullptr);
     xcb_get_window_attributes_reply_t *attributes = xcb_get_window_attributes_reply(
         connection, xcb_get_window_attributes(connection, id), nullptr);
-    const bool usable = geometry && attributes
+    // Each frame goes up in one request, within the server's limit (in 4-byte units, less the header).
+    const qsizetype limit = qsizetype(xcb_get_maximum_request_length(connection)) * 4 - 64;
+    const bool fits = std::all_of(frames.begin(), frames.end(), [&](const QImage &frame) {
+        return qsizetype(frame.width()) * frame.height() * 4 <= limit;
+    });
+    const bool usable = fits && geometry && attributes
                         && visualIsRgb32(xcb_get_setup(connection), attributes->visual, geometry->depth);
     const quint8 depth = geometry ? geometry->depth : 0;
     free(geometry);
