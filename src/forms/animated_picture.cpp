@@ -8,9 +8,7 @@
 #include <QTimerEvent>
 #include <QWindow>
 
-#ifdef VELMORA_X11
 #include "forms/x11_frames.h"
-#endif
 
 namespace {
 
@@ -91,26 +89,24 @@ void AnimatedPicture::timerEvent(QTimerEvent *event)
 void AnimatedPicture::showFrame()
 {
     const QRect picture = m_frames[m_current].picture.rect();
-#ifdef VELMORA_X11
-    // Straight onto the screen when the whole picture is in sight. A paint
-    // (a grab) draws the same frame; an exposure shows the one last painted
-    // until the next frame comes.
+    // Straight onto the screen, where the frames can be kept there, when the
+    // whole picture is in sight. A paint (a grab) draws the same frame; an
+    // exposure shows the one last painted until the next frame comes.
     const QWindow *window = this->window()->windowHandle();
-    if (window && window->isExposed() && window->devicePixelRatio() == 1.0
+    if (!m_serverRefused && window && window->isExposed() && window->devicePixelRatio() == 1.0
         && (QRegion(picture) - visibleRegion()).isEmpty()) {
-        if (!m_serverTried) {
-            m_serverTried = true;
+        if (!m_onServer) {
             std::vector<QImage> frames;
             for (const Frame &frame : m_frames)
                 frames.push_back(frame.picture.toImage());
             m_onServer = X11Frames::upload(frames, window);
+            m_serverRefused = !m_onServer;
         }
         if (m_onServer) {
             m_onServer->show(m_current, window, mapTo(this->window(), QPoint(0, 0)));
             return;
         }
     }
-#endif
     update(picture);
 }
 

@@ -51,5 +51,5 @@ private:
     QBasicTimer m_timer;
     int m_interval = 0;
     std::unique_ptr<X11Frames> m_onServer;
-    bool m_serverTried = false;
+    bool m_serverRefused = false;
 };

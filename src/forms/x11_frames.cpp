@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 
+#ifdef VELMORA_X11
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -95,3 +96,19 @@ void X11Frames::show(size_t frame, const QWindow *window, QPoint at) const
                   qint16(at.y()), quint16(size.width()), quint16(size.height()));
     xcb_flush(m_connection);
 }
+
+#else
+
+// No X server on this platform: the frames are painted as any widget's.
+std::unique_ptr<X11Frames> X11Frames::upload(const std::vector<QImage> &, const QWindow *)
+{
+    return nullptr;
+}
+
+X11Frames::~X11Frames() = default;
+
+void X11Frames::show(size_t, const QWindow *, QPoint) const
+{
+}
+
+#endif
