@@ -7,11 +7,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMovie>
 #include <QPushButton>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 
@@ -49,6 +51,18 @@ QStringList shownTexts(QWidget *window)
             texts << frame->title();
     }
     return texts;
+}
+
+// A GIF89a of 1 x 1 pixel whose frames last the given hundredths of a second,
+// with no repeat count: it is played once.
+QByteArray gifOnce(std::initializer_list<int> delays)
+{
+    QByteArray gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00", 19);
+    for (int delay : delays) {
+        gif += QByteArray("\x21\xf9\x04\x00", 4) + char(delay & 0xff) + char(delay >> 8) + QByteArray("\x00\x00", 2);
+        gif += QByteArray("\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00", 15);
+    }
+    return gif + ';';
 }
 
 void verifyEachShownOnce(QWidget *window, const QStringList &captions)
@@ -251,6 +265,24 @@ private slots:
                 QCOMPARE(about.AniGIF2->movie()->state(), QMovie::Running);
                 QCOMPARE(about.AniGIF2->movie()->scaledSize(), QSize(49, 89));
             });
+    }
+
+    void aPictureWithoutRepeatsPlaysOnceAtItsOwnPace()
+    {
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        file.write(gifOnce({2, 6, 2}));
+        file.close();
+        AnimatedPicture picture(file.fileName(), Qt::white);
+        picture.show();
+        QCOMPARE(picture.frameCount(), 3);
+        QElapsedTimer clock;
+        clock.start();
+        QTRY_COMPARE(picture.currentFrame(), 2);
+        QVERIFY2(clock.elapsed() >= 75, qPrintable(QString::number(clock.elapsed()))); // 20 + 60 ms, less slack
+        QVERIFY(!picture.isRunning());                                                 // and rests on its last frame
+        QTest::qWait(100);
+        QCOMPARE(picture.currentFrame(), 2);
     }
 
     void everyCaptionIsShownOnce()
