@@ -10,7 +10,7 @@
 
 namespace {
 
-// The visual whose pixels are QImage::Format_RGB32's: 0x00RRGGBB in 32 bits.
+// The visual whose pixels are QImage::Format_RGB32's: 0xffRRGGBB in 32 bits (the top byte unused).
 bool visualIsRgb32(const xcb_setup_t *setup, xcb_visualid_t visual, quint8 depth)
 {
     if (setup->image_byte_order
