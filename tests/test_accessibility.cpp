@@ -3,6 +3,8 @@
 #include "aux_windows/sobre_velmora.h"
 #include "chat_session.h"
 #include "conference_link/conference_link.h"
+#include "forms/accessible_event_gate.h"
+#include "forms/announcer.h"
 #include "forms/lamp_shape.h"
 #include "forms/text_box.h"
 
@@ -25,8 +27,9 @@ namespace {
 struct Heard {
     QAccessible::Event type;
     QObject *object;
-    QString inserted; // the text inserted, or the name of a notification shown
+    QString inserted; // the text inserted, or what was told
     int position;
+    bool told;
 };
 QList<Heard> heard;
 
@@ -34,23 +37,34 @@ void listen(QAccessibleEvent *event)
 {
     QString inserted;
     int position = -1;
+    bool told = false;
     if (event->type() == QAccessible::TextInserted) {
         inserted = static_cast<QAccessibleTextInsertEvent *>(event)->textInserted();
         position = static_cast<QAccessibleTextInsertEvent *>(event)->changePosition();
     }
+    // What a screen reader is told: an announcement's message, or (before
+    // Qt 6.8) the label of the notification shown.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    if (event->type() == QAccessible::Announcement) {
+        inserted = static_cast<QAccessibleAnnouncementEvent *>(event)->message();
+        told = true;
+    }
+#else
     QAccessibleInterface *accessible = event->accessibleInterface();
-    if (event->type() == QAccessible::ObjectShow && accessible && accessible->role() == QAccessible::Notification)
-        inserted = accessible->text(QAccessible::Name);
-    heard.append({event->type(), event->object(), inserted, position});
+    if (event->type() == QAccessible::ObjectShow && accessible && accessible->role() == QAccessible::Notification) {
+        inserted = accessible->child(0)->text(QAccessible::Name);
+        told = true;
+    }
+#endif
+    heard.append({event->type(), event->object(), inserted, position, told});
 }
 
-// What was told as notifications, in order.
+// What was told, in order.
 QStringList announcements()
 {
     QStringList told;
     for (const Heard &h : std::as_const(heard)) {
-        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(h.object);
-        if (h.type == QAccessible::ObjectShow && accessible && accessible->role() == QAccessible::Notification)
+        if (h.told)
             told.append(h.inserted);
     }
     return told;
@@ -152,6 +166,8 @@ private slots:
         QVERIFY(tick(w).answered);
         const QString receiving = lamp->text(QAccessible::Description);
         QVERIFY(!receiving.isEmpty() && receiving != quiet);
+        // The state is in the name too, which a review of the window reads.
+        QCOMPARE(lamp->text(QAccessible::Name), QStringLiteral("Lâmpada de áudio recebido: ") + receiving);
         const auto changes = [&] {
             return std::count_if(heard.begin(), heard.end(), [&](const Heard &h) {
                 return h.object == w->Shape1 && h.type == QAccessible::DescriptionChanged;
@@ -176,24 +192,28 @@ private slots:
         QTRY_COMPARE(announcements(), QStringList{QStringLiteral("PY9AAA: olá, câmbio")});
         QVERIFY(w->Text2->hasFocus());
 
-        // One text-insert event an arrival, where accessible text (a line
-        // break, one character) has it.
+        // The arrivals raise text-insert events where accessible text (a
+        // line break, one character) has them, those that came together as
+        // one; and, the box not having the focus, no caret or scroll-bar event.
         const QStringList more = {QStringLiteral("PU9BBB: segunda"), QStringLiteral("PY9CCC: terceira")};
         for (const QString &line : more)
             m_session->standin().feed(line);
         QTRY_COMPARE(w->Text1->document()->blockCount(), 4);
+        QTest::qWait(2 * AccessibleEventGate::BatchMs);
         QAccessibleTextInterface *text = QAccessible::queryAccessibleInterface(w->Text1)->textInterface();
         QVERIFY(text);
         const QStringList arrivals = QStringList{QStringLiteral("PY9AAA: olá, câmbio")} + more;
-        QStringList inserted;
+        QString inserted;
         for (const Heard &h : std::as_const(heard)) {
-            if (h.object != w->Text1 || h.type != QAccessible::TextInserted)
+            const bool ofTheBox = h.object == w->Text1 || h.object == w->Text1->verticalScrollBar();
+            QVERIFY2(!ofTheBox || h.type == QAccessible::TextInserted, qPrintable(QString::number(h.type)));
+            if (h.object != w->Text1)
                 continue;
-            inserted.append(QString(h.inserted).remove(QChar::ParagraphSeparator));
+            inserted += h.inserted;
             QCOMPARE(text->text(h.position, h.position + int(h.inserted.size())),
                      QString(h.inserted).replace(QChar::ParagraphSeparator, QLatin1Char('\n')));
         }
-        QCOMPARE(inserted, arrivals);
+        QCOMPARE(inserted.split(QChar::ParagraphSeparator, Qt::SkipEmptyParts), arrivals);
         QTRY_COMPARE(announcements().size(), 2); // the two that came together, told together
 
         // In the conversation box itself: told once, the caret left where it
@@ -218,6 +238,57 @@ private slots:
                                                    QStringLiteral("Sem áudio")}));
         QVERIFY(w->Text1->hasFocus());
         QCOMPARE(w->Text1->text(), arrivals.join(QStringLiteral("\r\n")) + QStringLiteral("\r\nPU9DDD: quarta\r\n"));
+
+        // In the Help window too; Alt+9 with four received says so.
+        heard.clear();
+        Ajuda &help = Ajuda::instance();
+        QTimer::singleShot(0, &help, [&] {
+            QTest::keyClick(help.Command1, Qt::Key_1, Qt::AltModifier);
+            QTest::keyClick(help.Command1, Qt::Key_9, Qt::AltModifier);
+            help.Unload();
+        });
+        w->Command3_Click();
+        QCOMPARE(announcements(),
+                 QStringList({QStringLiteral("PU9DDD: quarta"), QStringLiteral("Só 4 mensagens recebidas até agora")}));
+    }
+
+    void summariesAreBoundedAndWaitForTheTyping()
+    {
+        velmora *w = m_session->window();
+        w->Text2->setFocus();
+        // A blank arrival is told in words; a long one alone, whole.
+        const QString longText = QString(2000, QLatin1Char('x'));
+        w->Echo_ChatTextReceived(QStringLiteral("  "));
+        QTRY_COMPARE(announcements(), QStringList{QStringLiteral("mensagem em branco")});
+        w->Echo_ChatTextReceived(longText);
+        QTRY_COMPARE(announcements().size(), 2);
+        QCOMPARE(announcements().last(), longText);
+
+        // Ten long ones together: the newest three, cut short, and how many before.
+        for (int i = 0; i < 10; ++i)
+            w->Echo_ChatTextReceived(QString::number(i) + longText);
+        QTRY_COMPARE(announcements().size(), 3);
+        const QString cut = longText.left(Announcer::MaxSummarisedLength - 1) + QChar(0x2026);
+        QCOMPARE(announcements().last(),
+                 QStringList({QLatin1Char('7') + cut, QLatin1Char('8') + cut, QLatin1Char('9') + cut,
+                              QStringLiteral("e mais 7 mensagens antes destas")})
+                     .join(QLatin1Char('\n')));
+
+        // While the operator types, an arrival waits for a pause in the typing;
+        // Enter ends the typing at once.
+        heard.clear();
+        typeText(w->Text2, QStringLiteral("resp"));
+        w->Echo_ChatTextReceived(QStringLiteral("PY9EEE: espera"));
+        QTest::qWait(Announcer::TypingPauseMs / 2);
+        typeText(w->Text2, QStringLiteral("osta"));
+        QTest::qWait(Announcer::TypingPauseMs / 2);
+        QVERIFY(announcements().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(announcements(), QStringList{QStringLiteral("PY9EEE: espera")},
+                                  2 * Announcer::TypingPauseMs);
+        typeText(w->Text2, QStringLiteral("x"));
+        w->Echo_ChatTextReceived(QStringLiteral("PY9FFF: depois do Enter"));
+        QTest::keyClick(w->Text2, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(announcements().size(), 2, Announcer::TypingPauseMs / 2);
     }
 
     void theWindowIsAFrameAndTheBannerAPanel()

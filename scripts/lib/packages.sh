@@ -47,8 +47,9 @@ ensure_i386() {
     fi
 }
 
-# What hearing it through a screen reader needs.
-A11Y_PACKAGES=(orca at-spi2-core python3-pyatspi)
+# What hearing it through a screen reader needs (Orca's start-up looks for
+# other Orcas with pgrep).
+A11Y_PACKAGES=(orca at-spi2-core python3-pyatspi procps)
 
 # What showing it on a machine without a display needs.
 HEADLESS_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils x11-xserver-utils xclip)

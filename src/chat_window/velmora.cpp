@@ -3,6 +3,7 @@
 #include "aux_windows/ajuda.h"
 #include "aux_windows/sobre_velmora.h"
 #include "conference_link/conference_link.h"
+#include "forms/accessible_event_gate.h"
 #include "forms/animated_picture.h"
 #include "forms/announcer.h"
 #include "forms/form_style.h"
@@ -23,7 +24,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTimer>
 #include <QWindow>
 
@@ -135,6 +135,7 @@ void velmora::buildControls()
     Text1 = new TextBox(Frame1);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setGeometry(twipsRect(120, 240, 5895, 2655));
+    AccessibleEventGate::quieten(Text1);
 
     Frame2 = FormStyle::frame(this, QStringLiteral("Envia texto"), twipsRect(120, 5160, 6135, 1215));
     Text2 = new QLineEdit(Frame2);
@@ -170,11 +171,10 @@ void velmora::buildControls()
     Timer1->setInterval(1000);
 
     m_announcer = new Announcer(this);
-    for (int key = 0; key <= 9; ++key) {
-        auto *shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key(Qt::Key_0 + key)), this);
-        shortcut->setContext(Qt::ApplicationShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this, key] { tellAgain(key); });
-    }
+    // The history keys, in every window of the program (the Help and About
+    // windows and the message boxes too, where the chat window's own
+    // shortcuts would be blocked by their modality).
+    qApp->installEventFilter(this);
 
     // Names for screen readers where a control has no caption of its own.
     Text1->setAccessibleName(QStringLiteral("Conversa recebida"));
@@ -182,7 +182,7 @@ void velmora::buildControls()
     Picture1->setAccessibleName(QStringLiteral("Faixa com o logotipo"));
     Image1->setAccessibleName(QStringLiteral("Logotipo"));
     AniGIF1->setAccessibleName(QStringLiteral("Animação de uma antena transmitindo"));
-    Shape1->setAccessibleName(QStringLiteral("Lâmpada de áudio recebido"));
+    Shape1->setName(QStringLiteral("Lâmpada de áudio recebido"));
 
     // Tab order as on the form.
     QWidget *tabOrder[] = {Command1, ler, gravar, sobre, Command3, Text1, Text2, Command2, Command4, Command5};
@@ -200,7 +200,6 @@ void velmora::buildControls()
     connect(ler, &QPushButton::clicked, this, &velmora::ler_Click);
     connect(Command3, &QPushButton::clicked, this, &velmora::Command3_Click);
     connect(sobre, &QPushButton::clicked, this, &velmora::sobre_Click);
-    Text2->installEventFilter(this);
 }
 
 void velmora::updateAnimation()
@@ -217,7 +216,6 @@ void velmora::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     if (!m_cover && windowHandle()) {
-        windowHandle()->installEventFilter(this);
         m_cover = new WindowCover(windowHandle(), this);
         connect(m_cover, &WindowCover::changed, this, &velmora::updateAnimation);
     }
@@ -239,6 +237,14 @@ void velmora::changeEvent(QEvent *event)
 
 bool velmora::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier && key->key() >= Qt::Key_0
+            && key->key() <= Qt::Key_9) {
+            tellAgain(key->key() - Qt::Key_0);
+            return true;
+        }
+    }
     if (watched == windowHandle() && event->type() == QEvent::Expose)
         updateAnimation();
     if (watched == Text2 && event->type() == QEvent::KeyPress) {
@@ -382,9 +388,15 @@ void velmora::tellAgain(int key)
 {
     Handler::continueOnError({[&] {
         if (key == 0)
-            m_announcer->announce(Shape1->accessibleDescription());
+            m_announcer->announceNow(Shape1->accessibleDescription());
         else if (key <= m_recent.size())
-            m_announcer->announce(m_recent.at(key - 1));
+            m_announcer->announceNow(m_recent.at(key - 1));
+        else if (m_recent.isEmpty())
+            m_announcer->announceNow(QStringLiteral("Nenhuma mensagem recebida ainda"));
+        else if (m_recent.size() == 1)
+            m_announcer->announceNow(QStringLiteral("Só 1 mensagem recebida até agora"));
+        else
+            m_announcer->announceNow(QStringLiteral("Só %1 mensagens recebidas até agora").arg(m_recent.size()));
     }});
 }
 

@@ -2,31 +2,46 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
 
 #ifdef Q_OS_WIN
 #include "forms/windows_notification.h"
 #endif
 
+// Qt 6.8 brought announcements, which a screen reader speaks and brailles
+// as they are sent. Before, the notification shown anew is what it tells.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+#define VELMORA_ANNOUNCEMENTS 1
+#else
+#define VELMORA_ANNOUNCEMENTS 0
+#endif
+
 namespace {
-
-class AccessibleAnnouncer : public QAccessibleWidget
-{
-public:
-    explicit AccessibleAnnouncer(Announcer *announcer) : QAccessibleWidget(announcer, QAccessible::Notification) {}
-
-    QString text(QAccessible::Text kind) const override
-    {
-        if (kind == QAccessible::Name)
-            return static_cast<const Announcer *>(widget())->current();
-        return QAccessibleWidget::text(kind);
-    }
-};
 
 QAccessibleInterface *accessibleAnnouncer(const QString &className, QObject *object)
 {
     if (className == QLatin1String("Announcer") && object && object->isWidgetType())
-        return new AccessibleAnnouncer(static_cast<Announcer *>(object));
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Notification);
     return nullptr;
+}
+
+bool isModifier(int key)
+{
+    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Meta
+           || key == Qt::Key_AltGr || key == Qt::Key_CapsLock;
+}
+
+// A text of a summary, cut short where it is long (never inside a surrogate pair).
+QString cut(const QString &text)
+{
+    if (text.size() <= Announcer::MaxSummarisedLength)
+        return text;
+    qsizetype length = Announcer::MaxSummarisedLength;
+    if (text.at(length - 1).isHighSurrogate())
+        --length;
+    return text.left(length) + QChar(0x2026);
 }
 
 } // namespace
@@ -39,9 +54,44 @@ Announcer::Announcer(QWidget *parent) : QWidget(parent)
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setGeometry(0, 0, 1, 1);
+    // No name of its own: what it tells is its label's, which a screen reader
+    // leaves off the braille line when the notification's name holds it too.
+    setAccessibleName(QString());
+#if !VELMORA_ANNOUNCEMENTS
+    m_label = new QLabel(this);
+    m_label->setTextFormat(Qt::PlainText);
+    m_label->setGeometry(0, 0, 1, 1);
+#endif
     hide();
     m_quiet.setSingleShot(true);
-    connect(&m_quiet, &QTimer::timeout, this, &Announcer::tell);
+    connect(&m_quiet, &QTimer::timeout, this, &Announcer::tellWaiting);
+    qApp->installEventFilter(this);
+}
+
+Announcer::~Announcer()
+{
+    qApp->removeEventFilter(this);
+}
+
+QString Announcer::spoken(const QString &text)
+{
+    return text.trimmed().isEmpty() ? QStringLiteral("mensagem em branco") : text;
+}
+
+bool Announcer::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            // Enter sends what was typed: nothing more is being typed.
+            m_lastKey.invalidate();
+            if (!m_waiting.isEmpty())
+                schedule();
+        } else if (!isModifier(key)) {
+            m_lastKey.start();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Announcer::announce(const QString &text)
@@ -49,31 +99,66 @@ void Announcer::announce(const QString &text)
     if (m_waiting.isEmpty())
         m_waitingSince.start();
     m_waiting.append(text);
-    if (m_waitingSince.elapsed() < LongestWaitMs)
-        m_quiet.start(m_waiting.size() == 1 ? QuietMs : QuietAfterManyMs);
-    else
-        tell();
+    schedule();
 }
 
-void Announcer::tell()
+void Announcer::announceNow(const QString &text)
 {
-    m_quiet.stop();
+    tell(spoken(text));
+}
+
+void Announcer::schedule()
+{
+    qint64 delay = m_waiting.size() == 1 ? QuietMs : QuietAfterManyMs;
+    if (m_waitingSince.elapsed() >= LongestWaitMs)
+        delay = 0;
+    if (m_lastKey.isValid())
+        delay = std::max(delay, TypingPauseMs - m_lastKey.elapsed());
+    m_quiet.start(int(std::max<qint64>(0, delay)));
+}
+
+void Announcer::tellWaiting()
+{
+    if (m_lastKey.isValid() && m_lastKey.elapsed() < TypingPauseMs) {
+        m_quiet.start(int(TypingPauseMs - m_lastKey.elapsed()));
+        return;
+    }
+    if (m_waiting.isEmpty())
+        return;
+    if (m_waiting.size() == 1) {
+        tell(spoken(m_waiting.takeFirst()));
+        return;
+    }
     const qsizetype earlier = std::max<qsizetype>(0, m_waiting.size() - MaxTexts);
-    QStringList told = m_waiting.mid(earlier);
+    QStringList told;
+    for (qsizetype i = earlier; i < m_waiting.size(); ++i)
+        told.append(cut(spoken(m_waiting.at(i))));
     m_waiting.clear();
     if (earlier > 0)
         told.append(earlier == 1 ? QStringLiteral("e mais 1 mensagem antes destas")
                                  : QStringLiteral("e mais %1 mensagens antes destas").arg(earlier));
-    m_current = told.join(QLatin1Char('\n'));
+    tell(told.join(QLatin1Char('\n')));
+}
+
+void Announcer::tell(const QString &text)
+{
+    m_current = text;
+#if VELMORA_ANNOUNCEMENTS
+    QAccessibleAnnouncementEvent announcement(this, text);
+    announcement.setPoliteness(QAccessible::AnnouncementPoliteness::Polite);
+    QAccessible::updateAccessibility(&announcement);
+#else
+    m_label->setText(text);
     // Shown again for each announcement: a screen reader tells a notification
     // as it appears.
     hide();
     show();
+#endif
 #ifdef Q_OS_WIN
-    if (!raiseWindowsNotification(window(), m_current)) {
+    if (!raiseWindowsNotification(window(), text)) {
         // Where UI Automation's notifications are missing, Qt's value change
         // carrying the text is raised as one.
-        QAccessibleValueChangeEvent change(this, m_current);
+        QAccessibleValueChangeEvent change(this, text);
         QAccessible::updateAccessibility(&change);
     }
 #endif

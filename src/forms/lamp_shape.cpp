@@ -12,9 +12,22 @@ void LampShape::setAppearance(State state, const QColor &colour, const QString &
 {
     m_looks[size_t(state)] = {colour, description};
     if (state == m_state) {
-        setAccessibleDescription(description);
+        describe();
         update();
     }
+}
+
+void LampShape::setName(const QString &name)
+{
+    m_name = name;
+    describe();
+}
+
+void LampShape::describe()
+{
+    const QString &description = look(m_state).description;
+    setAccessibleDescription(description);
+    setAccessibleName(description.isEmpty() ? m_name : m_name + QStringLiteral(": ") + description);
 }
 
 void LampShape::setState(State state)
@@ -23,9 +36,9 @@ void LampShape::setState(State state)
         return;
     m_state = state;
     update();
-    // The state is told to screen readers as the lamp's description (which
-    // Qt reports as changed), and a change is announced.
-    setAccessibleDescription(look(state).description);
+    // The state is told to screen readers in the lamp's name and description
+    // (which Qt reports as changed), and a change is announced.
+    describe();
     QAccessibleEvent alert(this, QAccessible::Alert);
     QAccessible::updateAccessibility(&alert);
 }

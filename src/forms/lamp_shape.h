@@ -8,7 +8,9 @@
 
 // A filled circle centred in its box, like a lamp on a panel: off or on. The
 // window says what each state looks like and what a screen reader is told of
-// it; the colour and the accessible description follow from the state.
+// it; the colour, the accessible description and the accessible name (the
+// lamp's name, then its state, so that a review of the window says it)
+// follow from the state.
 class LampShape : public QWidget
 {
     Q_OBJECT
@@ -22,6 +24,7 @@ public:
     explicit LampShape(QWidget *parent = nullptr);
 
     void setAppearance(State state, const QColor &colour, const QString &description);
+    void setName(const QString &name);
     State state() const { return m_state; }
     void setState(State state);
 
@@ -36,7 +39,9 @@ private:
         QString description;
     };
     const Look &look(State state) const { return m_looks[size_t(state)]; }
+    void describe();
 
     State m_state = State::Off;
+    QString m_name;
     std::array<Look, 2> m_looks{Look{Qt::black, QString()}, Look{Qt::black, QString()}};
 };

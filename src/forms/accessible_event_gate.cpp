@@ -1,0 +1,126 @@
+#include "forms/accessible_event_gate.h"
+
+#include <QAbstractScrollArea>
+#include <QAccessible>
+#include <QCoreApplication>
+#include <QList>
+#include <QPointer>
+#include <QScrollBar>
+#include <QTimer>
+
+namespace AccessibleEventGate {
+namespace {
+
+struct Held {
+    QPointer<QAbstractScrollArea> box;
+    int position = 0;
+    QString text;
+};
+
+struct Gate {
+    QList<QPointer<QAbstractScrollArea>> boxes;
+    QAccessible::UpdateHandler next = nullptr;
+    Held held;
+    QTimer *batch = nullptr;
+};
+
+Gate &gate()
+{
+    static Gate instance;
+    return instance;
+}
+
+void handle(QAccessibleEvent *event);
+
+// On to the handler installed before, or to the platform (a screen reader).
+void pass(QAccessibleEvent *event)
+{
+    if (gate().next) {
+        gate().next(event);
+        return;
+    }
+    QAccessible::installUpdateHandler(nullptr);
+    QAccessible::updateAccessibility(event);
+    QAccessible::installUpdateHandler(handle);
+}
+
+void release()
+{
+    Held held = std::exchange(gate().held, Held{});
+    if (held.box && !held.text.isEmpty()) {
+        QAccessibleTextInsertEvent insert(held.box, held.position, held.text);
+        pass(&insert);
+    }
+}
+
+QAbstractScrollArea *boxOf(QObject *object, bool *isScrollBar)
+{
+    *isScrollBar = false;
+    for (const auto &box : std::as_const(gate().boxes)) {
+        if (!box)
+            continue;
+        if (object == box)
+            return box;
+        if (object == box->verticalScrollBar() || object == box->horizontalScrollBar()) {
+            *isScrollBar = true;
+            return box;
+        }
+    }
+    return nullptr;
+}
+
+void handle(QAccessibleEvent *event)
+{
+    bool isScrollBar = false;
+    QAbstractScrollArea *box = event->object() ? boxOf(event->object(), &isScrollBar) : nullptr;
+    if (!box) {
+        pass(event);
+        return;
+    }
+    const bool focused = box->hasFocus();
+    if (isScrollBar) {
+        if (focused || event->type() != QAccessible::ValueChanged)
+            pass(event);
+        return;
+    }
+    switch (event->type()) {
+    case QAccessible::TextCaretMoved:
+        if (!focused)
+            return;
+        break;
+    case QAccessible::TextInserted: {
+        const auto *insert = static_cast<QAccessibleTextInsertEvent *>(event);
+        Held &held = gate().held;
+        if (held.box == box && insert->changePosition() == held.position + held.text.size()) {
+            held.text += insert->textInserted();
+            return;
+        }
+        release();
+        gate().held = {box, insert->changePosition(), insert->textInserted()};
+        gate().batch->start();
+        return;
+    }
+    default:
+        break;
+    }
+    release(); // what was held comes first
+    pass(event);
+}
+
+} // namespace
+
+void quieten(QAbstractScrollArea *box)
+{
+    Gate &g = gate();
+    if (!g.batch) {
+        g.batch = new QTimer(QCoreApplication::instance());
+        g.batch->setSingleShot(true);
+        g.batch->setInterval(BatchMs);
+        QObject::connect(g.batch, &QTimer::timeout, release);
+        g.next = QAccessible::installUpdateHandler(handle);
+    }
+    g.boxes.removeAll(nullptr);
+    g.boxes.append(box);
+}
+
+} // namespace AccessibleEventGate
