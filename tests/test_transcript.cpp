@@ -11,7 +11,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -56,7 +58,7 @@ private slots:
 
     void cleanup()
     {
-        TranscriptFile::restoreDefaultWriter();
+        qunsetenv("VELMORA_IO_FAULT");
         m_session.reset();
         QDir::setCurrent(m_home);
         m_dir.reset();
@@ -123,6 +125,34 @@ private slots:
         QCOMPARE(window()->Text1->text(), QStringLiteral("fica\r\n"));
     }
 
+    void transcriptTooLargeForTheMemoryIsRefused()
+    {
+        // A sparse file of 1 GiB, and an address space with room for a fraction of it.
+        window()->Echo_ChatTextReceived(QStringLiteral("fica"));
+        QFile huge(QStringLiteral("chat.txt"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(1) << 30));
+        huge.close();
+        rlimit was = {};
+        QCOMPARE(getrlimit(RLIMIT_AS, &was), 0);
+        QFile statm(QStringLiteral("/proc/self/statm"));
+        QVERIFY(statm.open(QIODevice::ReadOnly));
+        const rlim_t used = rlim_t(statm.readAll().split(' ').value(0).toLongLong()) * rlim_t(sysconf(_SC_PAGESIZE));
+        rlimit capped = was;
+        capped.rlim_cur = used + (rlim_t(512) << 20);
+        QCOMPARE(setrlimit(RLIMIT_AS, &capped), 0);
+        load();
+        QCOMPARE(setrlimit(RLIMIT_AS, &was), 0);
+        QCOMPARE(m_session->messages,
+                 QStringList{QStringLiteral("Erro em tempo de execução '7':\n\nMemória insuficiente: o arquivo "
+                                            "\"chat.txt\" tem 1.073.741.824 bytes (1,1 GB), mais do que a memória "
+                                            "disponível comporta; ele não foi lido e a conversa na janela ficou como "
+                                            "estava.")});
+        QCOMPARE(window()->Text1->text(), QStringLiteral("fica\r\n"));
+        window()->Echo_ChatTextReceived(QStringLiteral("e segue"));
+        QCOMPARE(window()->Text1->text(), QStringLiteral("fica\r\ne segue\r\n"));
+        QVERIFY(m_session->reports.isEmpty());
+    }
+
     void emptyFileEmptiesTheBox()
     {
         window()->Echo_ChatTextReceived(QStringLiteral("some"));
@@ -170,57 +200,73 @@ private slots:
         QCOMPARE(readFile(QStringLiteral("chat.txt")), QByteArray("gravado no lugar\r\n\r\n"));
         QVERIFY(m_session->messages.isEmpty());
 
-        // Failing part way, the write in place puts the old transcript back.
+        // Failing part way, the write in place puts the old transcript back;
+        // with no room for the new one, nothing is written at all.
         window()->Echo_ChatTextReceived(QStringLiteral("mais uma linha que não cabe"));
-        TranscriptFile::setWriter([](QIODevice &device, const QByteArray &bytes) {
-            device.write(bytes.left(bytes.size() / 2));
-            return false;
-        });
+        qputenv("VELMORA_IO_FAULT", "write:EIO:10");
         save();
-        QCOMPARE(m_session->messages,
-                 QStringList{QStringLiteral("Erro em tempo de execução '57':\n\nErro de E/S ao gravar \"chat.txt\"; o "
-                                            "arquivo anterior ficou como estava, a conversa não foi gravada e "
-                                            "continua na janela.")});
+        qputenv("VELMORA_IO_FAULT", "fallocate:ENOSPC");
+        save();
+        qunsetenv("VELMORA_IO_FAULT");
+        QCOMPARE(
+            m_session->messages,
+            QStringList({QStringLiteral("Erro em tempo de execução '57':\n\nErro de E/S ao gravar \"chat.txt\"; o "
+                                        "arquivo anterior ficou como estava, a conversa não foi gravada e "
+                                        "continua na janela."),
+                         QStringLiteral("Erro em tempo de execução '61':\n\nDisco cheio: não há espaço para "
+                                        "gravar \"chat.txt\"; a conversa não foi gravada e continua na janela.")}));
         QCOMPARE(readFile(QStringLiteral("chat.txt")), QByteArray("gravado no lugar\r\n\r\n"));
         QVERIFY(m_session->reports.isEmpty());
     }
 
     void failedSavesKeepTheBoxAndTheOldFile_data()
     {
-        const QString notSaved = QStringLiteral("a conversa não foi gravada e continua na janela.");
         QTest::addColumn<QString>("how");
+        QTest::addColumn<QByteArray>("fault");
         QTest::addColumn<QString>("report");
-        QTest::newRow("write error") << "write"
-                                     << QStringLiteral("Erro em tempo de execução '57':\n\nErro de E/S ao gravar "
-                                                       "\"chat.txt\"; o arquivo anterior ficou como estava, ")
-                                            + notSaved;
+        const auto report = [](int number, const QString &what) {
+            return QStringLiteral("Erro em tempo de execução '%1':\n\n%2; a conversa não foi gravada e continua na "
+                                  "janela.")
+                .arg(number)
+                .arg(what);
+        };
+        const QString full = QStringLiteral("Disco cheio: não há espaço para gravar \"chat.txt\"");
+        const QString io = QStringLiteral("Erro de E/S ao gravar \"chat.txt\"; o arquivo anterior ficou como estava,");
+        // Each step of a save failing with what a full or failing disk says.
+        QTest::newRow("write: disk full") << "fault" << QByteArray("write:ENOSPC") << report(61, full);
+        QTest::newRow("write: quota, part way") << "fault" << QByteArray("write:EDQUOT:4096") << report(61, full);
+        QTest::newRow("write: I/O error, part way")
+            << "fault" << QByteArray("write:EIO:4096")
+            << report(57, io).replace(QStringLiteral(",; a"), QStringLiteral(", a"));
+        QTest::newRow("flush to disk") << "fault" << QByteArray("fsync:EIO")
+                                       << report(57, io).replace(QStringLiteral(",; a"), QStringLiteral(", a"));
+        QTest::newRow("close") << "fault" << QByteArray("close:EIO")
+                               << report(57, io).replace(QStringLiteral(",; a"), QStringLiteral(", a"));
+        QTest::newRow("rename across disks") << "fault" << QByteArray("rename:EXDEV")
+                                             << report(57, io).replace(QStringLiteral(",; a"), QStringLiteral(", a"));
         QTest::newRow("chat.txt is a folder")
-            << "folder"
-            << QStringLiteral("Erro em tempo de execução '75':\n\nErro de acesso ao caminho/arquivo: \"chat.txt\" é "
-                              "uma pasta; ")
-                   + notSaved;
+            << "folder" << QByteArray()
+            << report(75, QStringLiteral("Erro de acesso ao caminho/arquivo: \"chat.txt\" é uma pasta"));
         QTest::newRow("current folder removed")
-            << "removed"
-            << QStringLiteral("Erro em tempo de execução '76':\n\nCaminho não encontrado: a pasta de \"chat.txt\" não "
-                              "existe mais; ")
-                   + notSaved;
-        QTest::newRow("read-only disk") << "read-only"
-                                        << QStringLiteral("Erro em tempo de execução '70':\n\nPermissão negada: "
-                                                          "\"chat.txt\" fica num disco que só permite leitura; ")
-                                               + notSaved;
-        QTest::newRow("disk full") << "full"
-                                   << QStringLiteral("Erro em tempo de execução '61':\n\nDisco cheio: não há espaço "
-                                                     "para gravar \"chat.txt\"; ")
-                                          + notSaved;
+            << "removed" << QByteArray()
+            << report(76, QStringLiteral("Caminho não encontrado: a pasta de \"chat.txt\" não existe mais"));
+        QTest::newRow("read-only disk")
+            << "read-only" << QByteArray()
+            << report(70, QStringLiteral("Permissão negada: \"chat.txt\" fica num disco que só permite leitura"));
+        // A real small disk, the old transcript filling most of it.
+        QTest::newRow("disk full") << "full" << QByteArray() << report(61, full);
     }
 
     void failedSavesKeepTheBoxAndTheOldFile()
     {
         QFETCH(QString, how);
+        QFETCH(QByteArray, fault);
         QFETCH(QString, report);
-        QString conversation = QStringLiteral("PY9AAA: não perca isto\r\n");
+        const QString longer = QString(10000, QLatin1Char('x'));
         window()->Echo_ChatTextReceived(QStringLiteral("PY9AAA: não perca isto"));
-        const QByteArray old("transcrito antigo\r\n");
+        window()->Echo_ChatTextReceived(longer);
+        const QString conversation = QStringLiteral("PY9AAA: não perca isto\r\n") + longer + QStringLiteral("\r\n");
+        QByteArray old("transcrito antigo\r\n");
         // A small disk of its own, mounted (as root) over a folder here.
         struct Disk {
             QString folder;
@@ -231,19 +277,13 @@ private slots:
                     QProcess::execute(QStringLiteral("umount"), {folder});
             }
         } disk;
-        if (how == QLatin1String("write")) {
-            writeFile(QStringLiteral("chat.txt"), old);
-            TranscriptFile::setWriter([](QIODevice &device, const QByteArray &bytes) {
-                device.write(bytes.left(bytes.size() / 2));
-                return false;
-            });
-        } else if (how == QLatin1String("folder")) {
+        if (how == QLatin1String("folder")) {
             QVERIFY(QDir().mkdir(QStringLiteral("chat.txt")));
         } else if (how == QLatin1String("removed")) {
             QVERIFY(QDir().mkdir(QStringLiteral("sumiu")));
             QVERIFY(QDir::setCurrent(QStringLiteral("sumiu")));
             QVERIFY(QDir(m_dir->path()).rmdir(QStringLiteral("sumiu")));
-        } else {
+        } else if (how != QLatin1String("fault")) {
             QVERIFY(QDir().mkdir(QStringLiteral("disco")));
             const QString options = how == QLatin1String("full") ? QStringLiteral("size=16k") : QStringLiteral("ro");
             if (QProcess::execute(QStringLiteral("mount"),
@@ -253,21 +293,21 @@ private slots:
                 QSKIP("a small disk cannot be mounted here (mount needs root)");
             disk.folder = QDir().absoluteFilePath(QStringLiteral("disco"));
             QVERIFY(QDir::setCurrent(disk.folder));
-            const QString longer = QString(100000, QLatin1Char('x'));
-            window()->Echo_ChatTextReceived(longer);
-            conversation += longer + QStringLiteral("\r\n");
+            old = QByteArray(12000, 'o');
         }
+        if (how != QLatin1String("folder") && how != QLatin1String("removed") && how != QLatin1String("read-only"))
+            writeFile(QStringLiteral("chat.txt"), old);
+        qputenv("VELMORA_IO_FAULT", fault);
         save();
+        qunsetenv("VELMORA_IO_FAULT");
         QCOMPARE(m_session->messages, QStringList{report});
         QVERIFY(m_session->reports.isEmpty()); // reported, and the program goes on
         QCOMPARE(window()->Text1->text(), conversation);
-        if (how == QLatin1String("write")) {
+        if (how == QLatin1String("fault") || how == QLatin1String("full")) {
             QCOMPARE(readFile(QStringLiteral("chat.txt")), old);
             QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("chat.txt")});
         } else if (how == QLatin1String("folder")) {
             QVERIFY(QFileInfo(QStringLiteral("chat.txt")).isDir());
-        } else if (how == QLatin1String("full")) {
-            QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList());
         }
     }
 

@@ -1,13 +1,14 @@
 #include "transcript/transcript_file.h"
 
 #include "runtime/app_error.h"
+#include "transcript/available_memory.h"
+#include "transcript/durable_file.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QLoggingCategory>
-#include <QSaveFile>
-#include <QStorageInfo>
 #include <QStringDecoder>
 
 #include <array>
@@ -72,82 +73,81 @@ int cp1252Byte(char16_t c)
 }
 
 // The report of a failed save says, in Portuguese, what the user can act on;
-// the numbers are the classic run-time ones. Qt's own (English) description
-// goes to the debug log only.
-[[noreturn]] void failSave(const QString &path, const QFileDevice &file, bool opened, qint64 size)
+// the numbers are the classic run-time ones. The system's own (English)
+// description goes to the debug log only.
+[[noreturn]] void failSave(const QString &path, const DurableFile::Outcome &outcome)
 {
-    qCDebug(transcriptLog) << "not saved:" << path << file.error() << file.errorString();
-    const QFileInfo info(path);
+    using DurableFile::Failure;
+    qCDebug(transcriptLog) << "not saved:" << path << int(outcome.failure) << outcome.systemError
+                           << qt_error_string(outcome.systemError);
     const QString notSaved = QStringLiteral("a conversa não foi gravada e continua na janela.");
-    if (info.isDir()) {
+    if (!outcome.oldContentKept) {
+        throw AppError(ErrorNumber::DeviceIo,
+                       QStringLiteral("Erro de E/S ao gravar \"%1\"; a conversa não foi gravada e o arquivo anterior "
+                                      "não pôde ser recuperado; a conversa continua na janela.")
+                           .arg(path));
+    }
+    switch (outcome.failure) {
+    case Failure::IsFolder:
         throw AppError(ErrorNumber::PathFileAccess,
                        QStringLiteral("Erro de acesso ao caminho/arquivo: \"%1\" é uma pasta; %2").arg(path, notSaved));
-    }
-    // A removed current folder leaves no current path at all.
-    const QString folder = info.absolutePath();
-    const bool folderGone = (QDir::isRelativePath(path) && QDir::currentPath().isEmpty()) || !QFileInfo(folder).isDir();
-    if (!opened && folderGone) {
+    case Failure::FolderGone:
         throw AppError(
             ErrorNumber::PathNotFound,
             QStringLiteral("Caminho não encontrado: a pasta de \"%1\" não existe mais; %2").arg(path, notSaved));
-    }
-    const QStorageInfo storage(folder);
-    if (storage.isValid() && storage.isReadOnly()) {
+    case Failure::ReadOnlyDisk:
         throw AppError(
             ErrorNumber::PermissionDenied,
             QStringLiteral("Permissão negada: \"%1\" fica num disco que só permite leitura; %2").arg(path, notSaved));
-    }
-    if (info.exists() && !info.isWritable()) {
+    case Failure::ReadOnlyFile:
         throw AppError(ErrorNumber::PermissionDenied,
                        QStringLiteral("Permissão negada: o arquivo \"%1\" é somente leitura; %2").arg(path, notSaved));
-    }
-    if (!opened && !QFileInfo(folder).isWritable()) {
+    case Failure::NoNewFile:
+    case Failure::NoPermission:
         throw AppError(
             ErrorNumber::PermissionDenied,
             QStringLiteral("Permissão negada: não é permitido gravar na pasta de \"%1\"; %2").arg(path, notSaved));
-    }
-    if (storage.isValid() && storage.bytesAvailable() >= 0 && storage.bytesAvailable() < size) {
-        throw AppError(ErrorNumber::DiskFull,
-                       QStringLiteral("Disco cheio: não há espaço para gravar \"%1\"; %2").arg(path, notSaved));
-    }
-    if (!opened && info.exists()) {
+    case Failure::Locked:
         throw AppError(ErrorNumber::PermissionDenied,
                        QStringLiteral("Permissão negada: o arquivo \"%1\" está bloqueado por outro programa; %2")
                            .arg(path, notSaved));
+    case Failure::DiskFull:
+        throw AppError(ErrorNumber::DiskFull,
+                       QStringLiteral("Disco cheio: não há espaço para gravar \"%1\"; %2").arg(path, notSaved));
+    case Failure::None:
+    case Failure::Io:
+        break;
     }
     throw AppError(
         ErrorNumber::DeviceIo,
         QStringLiteral("Erro de E/S ao gravar \"%1\"; o arquivo anterior ficou como estava, %2").arg(path, notSaved));
 }
 
-bool writeAll(QIODevice &device, const QByteArray &bytes)
+std::filesystem::path nativePath(const QString &path)
 {
-    return device.write(bytes) == bytes.size();
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
 }
 
-// Writes bytes over the file's content, from its start.
-bool overwrite(QFile &file, const QByteArray &bytes, const TranscriptFile::Writer &writer)
+// UTF-8 of text; a lone surrogate, which UTF-8 cannot hold, is written as
+// U+FFFD, the character that marks one that could not be kept.
+QByteArray utf8(const QString &text)
 {
-    return file.seek(0) && writer(file, bytes) && file.resize(bytes.size()) && file.flush();
-}
-
-TranscriptFile::Writer &currentWriter()
-{
-    static TranscriptFile::Writer writer = writeAll;
-    return writer;
+    QString whole = text;
+    for (qsizetype i = 0, n = whole.size(); i < n; ++i) {
+        const QChar c = whole.at(i);
+        if (c.isHighSurrogate() && i + 1 < n && whole.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            whole[i] = QChar::ReplacementCharacter;
+    }
+    return whole.toUtf8();
 }
 
 } // namespace
-
-void TranscriptFile::setWriter(Writer writer)
-{
-    currentWriter() = std::move(writer);
-}
-
-void TranscriptFile::restoreDefaultWriter()
-{
-    currentWriter() = writeAll;
-}
 
 QByteArray TranscriptFile::encode(const QString &text)
 {
@@ -169,7 +169,7 @@ QByteArray TranscriptFile::encode(const QString &text)
         for (qsizetype i = 0; i < n; ++i) {
             const int byte = cp1252Byte(in[i]);
             if (byte < 0)
-                return utf8Bom + text.toUtf8();
+                return utf8Bom + utf8(text);
             out[i] = char(byte);
         }
     }
@@ -177,7 +177,7 @@ QByteArray TranscriptFile::encode(const QString &text)
     // or that happen to be valid UTF-8, would read back as another encoding:
     // such a text is written as UTF-8, mark and all.
     if (QStringConverter::encodingForData(bytes) || (all >= 0x80 && isUtf8BeyondAscii(bytes)))
-        return utf8Bom + text.toUtf8();
+        return utf8Bom + utf8(text);
     return bytes;
 }
 
@@ -202,62 +202,33 @@ QString TranscriptFile::decode(const QByteArray &bytes)
     return text;
 }
 
-// Where the folder takes no new file, the transcript is written over in place.
-// Its old content is held meanwhile and written back if the write fails part
-// way, so that the old transcript is lost only if even that fails.
-void TranscriptFile::saveInPlace(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    // Unbuffered: nothing of a failed write may reach the file after the old content is back.
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
-        failSave(path, file, false, bytes.size());
-    const QByteArray old = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        failSave(path, file, true, bytes.size());
-    if (overwrite(file, bytes, currentWriter()))
-        return;
-    QFile again(path);
-    const bool restored = again.open(QIODevice::ReadWrite) && overwrite(again, old, writeAll);
-    if (!restored) {
-        qCDebug(transcriptLog) << "not restored:" << path << file.errorString() << again.errorString();
-        throw AppError(ErrorNumber::DeviceIo,
-                       QStringLiteral("Erro de E/S ao gravar \"%1\"; a conversa não foi gravada e o arquivo anterior "
-                                      "não pôde ser recuperado; a conversa continua na janela.")
-                           .arg(path));
-    }
-    failSave(path, file, true, bytes.size());
-}
-
 void TranscriptFile::save(const QString &path, const QString &text)
 {
     // The closing CR LF is the same two bytes in Windows-1252 and in UTF-8.
     QByteArray bytes = encode(text);
     bytes += "\r\n";
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    const std::string_view content(bytes.constData(), size_t(bytes.size()));
+    DurableFile::Outcome outcome = DurableFile::replace(nativePath(path), content);
+    if (outcome.failure == DurableFile::Failure::NoNewFile) {
         // No new file may be made beside it, but the transcript itself may be written.
         const QFileInfo info(path);
-        if (info.isFile() && info.isWritable()) {
-            saveInPlace(path, bytes);
-            return;
-        }
-        failSave(path, file, false, bytes.size());
+        if (info.isFile() && info.isWritable())
+            outcome = DurableFile::overwrite(nativePath(path), content);
     }
-    if (!currentWriter()(file, bytes)) {
-        file.cancelWriting();
-        failSave(path, file, true, bytes.size());
-    }
-    if (!file.commit())
-        failSave(path, file, true, bytes.size());
+    if (outcome.failure != DurableFile::Failure::None)
+        failSave(path, outcome);
 }
 
-QString TranscriptFile::saveRecovery(const QString &text)
+QString TranscriptFile::saveRecovery(const QString &text, const QString &name)
 {
-    QString name = QString::fromLatin1(RecoveryName);
-    for (int n = 2; QFileInfo::exists(name); ++n)
-        name = QStringLiteral("chat-recuperado-%1.txt").arg(n);
-    save(name, text);
-    return name;
+    QString chosen = name;
+    if (chosen.isEmpty()) {
+        chosen = QString::fromLatin1(RecoveryName);
+        for (int n = 2; QFileInfo::exists(chosen); ++n)
+            chosen = QStringLiteral("chat-recuperado-%1.txt").arg(n);
+    }
+    save(chosen, text);
+    return chosen;
 }
 
 std::optional<QString> TranscriptFile::load(const QString &path)
@@ -265,6 +236,18 @@ std::optional<QString> TranscriptFile::load(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
+    // Refused before a byte is read: reading what cannot be held would end
+    // the program, and the conversation in the window with it.
+    const qint64 size = file.size();
+    const long long available = availableMemoryBytes();
+    if (size > MaxLoadBytes || (available >= 0 && size > available / MemoryPerByte)) {
+        const QLocale portuguese(QLocale::Portuguese, QLocale::Brazil);
+        throw AppError(ErrorNumber::OutOfMemory,
+                       QStringLiteral("Memória insuficiente: o arquivo \"%1\" tem %2 bytes (%3), mais do que a memória "
+                                      "disponível comporta; ele não foi lido e a conversa na janela ficou como estava.")
+                           .arg(path, portuguese.toString(size),
+                                portuguese.formattedDataSize(size, 1, QLocale::DataSizeSIFormat)));
+    }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return std::nullopt;

@@ -3,10 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include <functional>
 #include <optional>
-
-class QIODevice;
 
 // The conversation kept on disk, in the file "chat.txt": the received-chat
 // box's text followed by one CR LF. Windows-1252 whenever the text fits it,
@@ -19,27 +16,32 @@ public:
     // Where a conversation not yet saved goes when the program must end.
     static constexpr const char *RecoveryName = "chat-recuperado.txt";
 
-    // Writes bytes to the device; false when it could not write them all.
-    using Writer = std::function<bool(QIODevice &, const QByteArray &)>;
-    // Tests swap the writer to make a save fail part way.
-    static void setWriter(Writer writer);
-    static void restoreDefaultWriter();
+    // A transcript is read only when the memory at hand can hold this many
+    // bytes for each of its own (its text, its picture in the box, and
+    // their layout), and when it is at most MaxLoadBytes long.
+    static constexpr qint64 MemoryPerByte = 10;
+    static constexpr qint64 MaxLoadBytes = qint64(1) << 30;
 
     static QByteArray encode(const QString &text);
     static QString decode(const QByteArray &bytes);
 
-    // Writes text and CR LF to path, replacing the old file only once the new
-    // one is completely written (in place, keeping the old content until the
-    // write succeeded, where the folder takes no new file). Throws AppError,
+    // Writes text and CR LF to path, replacing the old file only with the
+    // whole new one once it has reached the disk; where the folder takes no
+    // new file, over the old one in place, its room made sure of first and
+    // the old content put back if a write fails part way. Throws AppError
+    // (61 disk full, 57 input/output error, 70 permission denied, 75, 76),
     // leaving the old file as it was.
     static void save(const QString &path, const QString &text);
 
-    // Saves text as save does, beside chat.txt, under RecoveryName or, where
-    // that is taken by an earlier recovery, the first free "chat-recuperado-N.txt";
-    // returns the name used. Throws AppError.
-    static QString saveRecovery(const QString &text);
+    // Saves text as save does, beside chat.txt: under name when one is given
+    // (an earlier recovery of this run, written again with more), else under
+    // RecoveryName or, where that is taken by an earlier recovery, the first
+    // free "chat-recuperado-N.txt"; returns the name used. Throws AppError.
+    static QString saveRecovery(const QString &text, const QString &name = QString());
 
-    // The file's text, or nothing when it cannot be read.
+    // The file's text, or nothing when it cannot be read. A file larger than
+    // the memory at hand can hold is not read: AppError 7 says so, naming it
+    // and its size.
     static std::optional<QString> load(const QString &path);
 
     // Whether path names a transcript that may be read: a regular file,
@@ -47,7 +49,4 @@ public:
     // file, or a FIFO, socket or device, so that reading can never block on one.
     // The name is taken as it is, never as a pattern.
     static bool exists(const QString &path);
-
-private:
-    static void saveInPlace(const QString &path, const QByteArray &bytes);
 };
