@@ -4,6 +4,10 @@
 #include "forms/program.h"
 #include "runtime/handler.h"
 
+#ifdef Q_OS_WIN
+#include "forms/windows_clipboard.h"
+#endif
+
 #include <QApplication>
 #include <QIcon>
 
@@ -23,6 +27,7 @@ int main(int argc, char **argv)
         MsgBox::show(Handler::reportText(number, description), QMessageBox::Critical);
         Handler::endProgram();
     });
+    Handler::catchEscapes();
 
     // Loading the window creates the conference link; when that fails the
     // error report ends the process before any window is shown.
@@ -30,12 +35,17 @@ int main(int argc, char **argv)
     if (!window)
         return 1;
     const int status = app.exec();
+#ifdef Q_OS_WIN
+    // The link goes (its last calls bounded), then the process ends, its
+    // windows with it: neither an application that stopped answering (COM's
+    // own clean-up would call on it) nor the windows' teardown (under Wine
+    // with no window manager, two seconds for each) is waited for.
+    window->Echo.reset();
+    keepWindowsClipboard();
+    std::fflush(nullptr);
+    std::_Exit(status);
+#else
     window.reset();
-    // An application that stopped answering is not waited on at the very end
-    // either (COM's clean-up would call on it).
-    if (ConferenceLink::leftApplicationWaiting()) {
-        std::fflush(nullptr);
-        std::_Exit(status);
-    }
     return status;
+#endif
 }

@@ -182,10 +182,11 @@ private slots:
         QCOMPARE(w->Shape1->fillColor(), QColor(255, 0, 0));
         typeText(w->Text2, QStringLiteral("guardado"));
         QTest::keyClick(w->Text2, Qt::Key_Return);
-        QCOMPARE(m_session->messages,
-                 QStringList{QStringLiteral("O aplicativo de conferência está ocupado e não respondeu a tempo. O texto "
-                                            "pode não ter sido enviado: ele continua na caixa \"Envia texto\"; tente "
-                                            "de novo.")});
+        QTRY_COMPARE(
+            m_session->messages,
+            QStringList{QStringLiteral("O aplicativo de conferência está ocupado e não respondeu a tempo. O texto "
+                                       "pode não ter sido enviado: ele continua na caixa \"Envia texto\"; tente "
+                                       "de novo.")});
         QCOMPARE(w->Text2->text(), QStringLiteral("guardado"));
         QVERIFY(w->Text2->hasFocus());
         QVERIFY(m_session->reports.isEmpty());
@@ -296,6 +297,9 @@ private slots:
         }
         QCOMPARE(w->Text1->text(), expected);
         QCOMPARE(w->Text1->selStart(), expected.size());
+        // A text that begins with U+FEFF keeps it, through the bus too.
+        m_session->standin().feed(QStringLiteral("\uFEFFcom a marca"));
+        QTRY_COMPARE(w->Text1->text(), expected + QStringLiteral("\uFEFFcom a marca\r\n"));
         QVERIFY(m_session->reports.isEmpty());
     }
 };

@@ -74,11 +74,13 @@ std::unique_ptr<velmora> velmora::start()
 velmora::velmora()
 {
     buildControls();
+    Handler::setRescue([this] { return keepUnsaved(); });
     Form_Load();
 }
 
 velmora::~velmora()
 {
+    Handler::setRescue(nullptr);
     // Unloading: the poll stops before the link goes, so that no tick runs
     // while the link is disconnecting from the conference application.
     Timer1->stop();
@@ -228,6 +230,17 @@ void velmora::hideEvent(QHideEvent *event)
     updateAnimation();
 }
 
+void velmora::closeEvent(QCloseEvent *event)
+{
+    // Unloading: no question is asked of the application any more, and the
+    // program ends with the window, which goes with it rather than being
+    // hidden first (Wine waits up to two seconds for a window manager to
+    // confirm a window hidden, and a desktop may have none).
+    Timer1->stop();
+    event->ignore();
+    QCoreApplication::quit();
+}
+
 void velmora::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
@@ -308,43 +321,40 @@ bool velmora::sendInput()
     try {
         Echo->sendChatText(Text2->text());
         return true;
-    } catch (const AppError &error) {
-        failedCall(error);
+    } catch (const ConferenceBusy &) {
+        // A moment's stall is not the end: what was typed stays to be sent again.
+        tellBusy();
         return false;
     }
 }
 
-void velmora::failedCall(const AppError &error)
+void velmora::tellBusy()
 {
-    if (dynamic_cast<const ConferenceBusy *>(&error)) {
-        // A moment's stall is not the end: what was typed stays to be sent again.
+    QTimer::singleShot(0, this, [] {
+        QCoreApplication::processEvents();
         MsgBox::show(QStringLiteral("O aplicativo de conferência está ocupado e não respondeu a tempo. O texto pode "
                                     "não ter sido enviado: ele continua na caixa \"Envia texto\"; tente de novo."),
                      QMessageBox::Warning);
-        return;
-    }
-    if (error.number() != ErrorNumber::ServerUnavailable)
-        throw error;
-    // The application has gone and the program ends: nothing typed or
-    // received is lost with it.
+    });
+}
+
+QString velmora::keepUnsaved()
+{
     const QString typed = Text2->text();
     QString kept = m_unsaved ? Text1->text() : QString();
     if (kept.isEmpty() && typed.isEmpty())
-        throw error;
+        return QString();
     if (!typed.isEmpty()) {
         if (!kept.isEmpty() && !kept.endsWith(QLatin1Char('\n')) && !kept.endsWith(QLatin1Char('\r')))
             kept += QStringLiteral("\r\n");
         kept += QStringLiteral("Texto digitado e não enviado: ") + typed;
     }
-    QString sentence;
     try {
-        const QString name = TranscriptFile::saveRecovery(kept);
-        sentence = QStringLiteral("O que ainda não estava gravado foi guardado em \"%1\".").arg(name);
+        m_recoveryName = TranscriptFile::saveRecovery(kept, m_recoveryName);
+        return QStringLiteral("O que ainda não estava gravado foi guardado em \"%1\".").arg(m_recoveryName);
     } catch (const AppError &failed) {
-        sentence = QStringLiteral("Não foi possível guardar o que ainda não estava gravado: %1")
-                       .arg(failed.description());
+        return QStringLiteral("Não foi possível guardar o que ainda não estava gravado: %1").arg(failed.description());
     }
-    throw AppError(error.number(), error.description() + QStringLiteral("\n\n") + sentence);
 }
 
 void velmora::Command4_Click()
@@ -415,7 +425,7 @@ void velmora::Echo_ReceivingAudioFailed(const AppError &error)
     // Busy or slow: the lamp keeps the state it last showed.
     Handler::unguarded([&] {
         if (!dynamic_cast<const ConferenceBusy *>(&error))
-            failedCall(error);
+            throw error;
     });
 }
 
@@ -443,8 +453,16 @@ void velmora::ler_Click()
                 MsgBox::show(QStringLiteral("Grave o 'chat' primeiro!"));
                 return;
             }
-            // A file that cannot be read leaves the box as it was.
-            if (const auto text = TranscriptFile::load(QString::fromLatin1(TranscriptFile::Name))) {
+            // A file that cannot be read leaves the box as it was; one larger
+            // than the memory at hand can hold is not read, and that is said.
+            std::optional<QString> text;
+            try {
+                text = TranscriptFile::load(QString::fromLatin1(TranscriptFile::Name));
+            } catch (const AppError &refused) {
+                MsgBox::show(Handler::reportText(refused.number(), refused.description()), QMessageBox::Warning);
+                return;
+            }
+            if (text) {
                 Text1->setText(*text);
                 m_unsaved = false;
             }

@@ -80,6 +80,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -90,9 +91,14 @@ private:
     static bool ExisteArquivo(const QString &Arquivo);
     // Sends the input; false when the application was busy (the text stays).
     bool sendInput();
-    // A failed call: busy or slow is said and the program goes on; gone ends
-    // it, after the conversation not yet saved has been put in a file.
-    void failedCall(const AppError &error);
+    // Says that the application is busy, once the keys and clicks that waited
+    // with the call have been taken (shown at once, the message box would take
+    // them instead, and what was typed meanwhile would be lost).
+    void tellBusy();
+    // What the failure model keeps before the program ends through the error
+    // report: what was received or typed and not yet saved, put in a recovery
+    // file beside chat.txt; returns the sentence for the report.
+    QString keepUnsaved();
 
     // Alt+1 ... Alt+9 tell again the 1st ... 9th most recent received text,
     // Alt+0 the lamp's state.
@@ -104,6 +110,8 @@ private:
     Announcer *m_announcer = nullptr;
     // The most recent received texts, newest first.
     QStringList m_recent;
+    // The recovery file written as the program ends, once there is one.
+    QString m_recoveryName;
     // The change under way is an arrival.
     bool m_arriving = false;
     // Whether the window is wholly covered (watched from the first show on).

@@ -4,7 +4,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <new>
+#include <stdexcept>
+#include <utility>
 
 namespace Handler {
 namespace {
@@ -23,14 +26,35 @@ Reporter &currentReporter()
     return reporter;
 }
 
-// While the report is up nothing else may run: its message box keeps the
-// event loop turning, and a second failing tick must not stack a second report.
+Rescue &currentRescue()
+{
+    static Rescue rescue;
+    return rescue;
+}
+
+// What the rescue kept, said as a sentence (nothing when there was nothing to keep).
+QString rescue()
+{
+    if (!currentRescue())
+        return QString();
+    try {
+        return currentRescue()();
+    } catch (...) {
+        return QString(); // nothing more can be done for it here
+    }
+}
+
+// While the report is up its message box keeps the event loop turning: a
+// second failing tick must not stack a second report.
 bool reporting = false;
 
 void report(ErrorNumber number, const QString &description)
 {
+    if (reporting)
+        return;
     reporting = true;
-    currentReporter()(number, description);
+    const QString kept = rescue();
+    currentReporter()(number, kept.isEmpty() ? description : description + QStringLiteral("\n\n") + kept);
     reporting = false;
 }
 
@@ -48,6 +72,8 @@ bool attempt(const std::function<void()> &statement, OnError onError)
     } catch (const std::exception &e) {
         onError(ErrorNumber::InvalidCall,
                 QStringLiteral("Chamada de procedimento ou argumento inválido (%1).").arg(QString::fromUtf8(e.what())));
+    } catch (...) {
+        onError(ErrorNumber::InvalidCall, QStringLiteral("Chamada de procedimento ou argumento inválido."));
     }
     return false;
 }
@@ -56,8 +82,33 @@ bool attempt(const std::function<void()> &statement, OnError onError)
 
 void endProgram()
 {
+    if (reporting)
+        rescue();
     std::fflush(nullptr);
     std::_Exit(1);
+}
+
+void setRescue(Rescue rescue)
+{
+    currentRescue() = std::move(rescue);
+}
+
+void catchEscapes()
+{
+    std::set_terminate([] {
+        static bool ending = false;
+        if (std::exchange(ending, true))
+            std::abort();
+        // Reported as a handler would have; the report ends the process.
+        attempt(
+            [] {
+                if (const std::exception_ptr escaped = std::current_exception())
+                    std::rethrow_exception(escaped);
+                throw std::logic_error("std::terminate");
+            },
+            report);
+        endProgram();
+    });
 }
 
 void setReporter(Reporter reporter)
@@ -77,15 +128,11 @@ QString reportText(ErrorNumber number, const QString &description)
 
 bool unguarded(const std::function<void()> &body)
 {
-    if (reporting)
-        return false;
     return attempt(body, report);
 }
 
 void continueOnError(std::initializer_list<std::function<void()>> statements)
 {
-    if (reporting)
-        return;
     for (const auto &statement : statements)
         attempt(statement, [](ErrorNumber, const QString &) {});
 }

@@ -22,14 +22,29 @@ using Reporter = std::function<void(ErrorNumber number, const QString &descripti
 
 void setReporter(Reporter reporter);
 void restoreDefaultReporter();
-// Ends the process after a report, with a non-zero status.
+// Ends the process after a report, with a non-zero status (what the rescue
+// keeps is kept again first, with what came while the report was up).
 [[noreturn]] void endProgram();
+
+// What the program keeps before an unguarded failure ends it: the rescue
+// writes what would otherwise be lost (the conversation not yet saved) and
+// returns a sentence for the report saying where, or nothing when nothing
+// needed keeping. The window that holds the conversation sets it.
+using Rescue = std::function<QString()>;
+void setRescue(Rescue rescue);
+
+// An exception that escapes where no handler can catch it (memory running
+// out inside the toolkit, say) takes the way of an unguarded failure: the
+// rescue, the report, the end; never an abort that loses the conversation.
+void catchEscapes();
 
 // The text of the error report's message box.
 QString reportText(ErrorNumber number, const QString &description);
 
 // Runs body; returns false when it failed (only seen when the reporter
-// lets the process go on).
+// lets the process go on). While the report is up the program's handlers go
+// on running (what arrives meanwhile is kept), but a second failure is not
+// reported again.
 bool unguarded(const std::function<void()> &body);
 
 void continueOnError(std::initializer_list<std::function<void()>> statements);

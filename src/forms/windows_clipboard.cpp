@@ -1,0 +1,12 @@
+#include <windows.h>
+
+#include "forms/windows_clipboard.h"
+
+#include <ole2.h>
+
+void keepWindowsClipboard()
+{
+    // Renders the program's own data object, if it is the one on the
+    // clipboard; anything else there is left as it is.
+    OleFlushClipboard();
+}
