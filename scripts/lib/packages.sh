@@ -26,7 +26,7 @@ ensure_packages() {
 }
 
 # What building and running the program needs.
-BUILD_PACKAGES=(build-essential cmake qt6-base-dev libgl-dev libxcb1-dev qt6-qpa-plugins fonts-liberation dbus dbus-daemon dbus-bin)
+BUILD_PACKAGES=(build-essential cmake pkgconf qt6-base-dev libgl-dev libxcb1-dev libdbus-1-dev qt6-qpa-plugins fonts-liberation dbus dbus-daemon dbus-bin)
 # What the tests need besides (the last five check installing and packaging).
 TEST_PACKAGES=(qt6-base-private-dev desktop-file-utils appstream file dpkg-dev lintian)
 # What testing the Windows link under Wine needs (wine32 from the i386 architecture).

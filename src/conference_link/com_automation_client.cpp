@@ -181,8 +181,6 @@ VARTYPE pointee(const TYPEDESC &type)
     return type.vt == VT_PTR && type.lptdesc ? type.lptdesc->vt : VARTYPE(VT_EMPTY);
 }
 
-bool referencesLeftBehind = false;
-
 } // namespace
 
 CallFailure callFailure(HRESULT hr)
@@ -312,13 +310,7 @@ ComAutomationClient::~ComAutomationClient()
     if (unanswered) {
         m_connectionPoint.abandon();
         m_conference.abandon();
-        referencesLeftBehind = true;
     }
-}
-
-bool ComAutomationClient::leftReferencesBehind()
-{
-    return referencesLeftBehind;
 }
 
 void ComAutomationClient::checkSignatures() const
@@ -409,14 +401,39 @@ void ComAutomationClient::sendChatText(const std::wstring &text)
     checked(m_worker->run(call, m_callLimitMs, ComMessageFilter::RetryDelayMs), L"enviar o texto");
 }
 
-short ComAutomationClient::receivingAudio()
+bool ComAutomationClient::askReceivingAudio()
 {
+    // The answer's place is the call's own: it may end after the window has
+    // stopped waiting for it.
     const auto value = std::make_shared<VARIANT_BOOL>(0);
     const auto call = [value](IUnknown *conference, IConnectionPoint *) {
         using GetReceivingAudio = HRESULT(STDMETHODCALLTYPE *)(IUnknown *, VARIANT_BOOL *);
         void **table = *reinterpret_cast<void ***>(conference);
         return reinterpret_cast<GetReceivingAudio>(table[ReceivingAudioSlot])(conference, value.get());
     };
-    checked(m_worker->run(call, m_callLimitMs, ComMessageFilter::RetryDelayMs), L"ler o estado de recepção de áudio");
-    return *value;
+    if (!m_worker->start(call, m_callLimitMs, ComMessageFilter::RetryDelayMs))
+        return false;
+    m_audio = value;
+    return true;
+}
+
+HANDLE ComAutomationClient::answerReady() const
+{
+    return m_worker->ended();
+}
+
+short ComAutomationClient::receivingAudioAnswer() const
+{
+    checked(m_worker->result(), L"ler o estado de recepção de áudio");
+    return m_audio ? *m_audio : 0;
+}
+
+short ComAutomationClient::receivingAudio()
+{
+    if (askReceivingAudio()) {
+        HANDLE ready = answerReady();
+        DWORD index = 0;
+        CoWaitForMultipleHandles(0, m_callLimitMs, 1, &ready, &index);
+    }
+    return receivingAudioAnswer();
 }

@@ -97,20 +97,25 @@ public:
     // events arrive while it does.
     explicit ComAutomationClient(ChatTextHandler onChatText);
     // Drops the event connection first, then the object; never waits long on
-    // an application that has stopped answering.
+    // an application that has stopped answering: what it could not release
+    // is left behind, and the process is to end without COM's own clean-up,
+    // which would call on the application (velmora.exe and the bridge do).
     ~ComAutomationClient();
 
     ComAutomationClient(const ComAutomationClient &) = delete;
     ComAutomationClient &operator=(const ComAutomationClient &) = delete;
 
     void sendChatText(const std::wstring &text);
-    // The raw 16-bit truth value: any non-zero value means audio.
+    // The receive-audio state, asked without waiting: false when a question
+    // is still out (it is not asked twice). answerReady() is set once the
+    // answer is in; receivingAudioAnswer() gives it (the raw 16-bit truth
+    // value: any non-zero value means audio) or throws the call's ComError,
+    // busy while no answer has come.
+    bool askReceivingAudio();
+    HANDLE answerReady() const;
+    short receivingAudioAnswer() const;
+    // The same, waited for (up to the call limit).
     short receivingAudio();
-
-    // Whether a client let go of references it could not release (the
-    // application stopped answering): the process must then end without
-    // waiting for COM's own clean-up, which would call on the application.
-    static bool leftReferencesBehind();
 
     // How long a call may wait on the application, refusals retried
     // included (ComMessageFilter::CallLimitMs unless set lower).
@@ -136,4 +141,6 @@ private:
     DISPID m_chatDispId = FallbackChatDispId;
     DWORD m_callLimitMs = ComMessageFilter::CallLimitMs;
     std::unique_ptr<ComCallWorker> m_worker;
+    // Where the question out writes its answer.
+    std::shared_ptr<VARIANT_BOOL> m_audio;
 };

@@ -144,21 +144,36 @@ ComCallWorker::~ComCallWorker()
     }
 }
 
-HRESULT ComCallWorker::run(const Call &call, DWORD limitMs, DWORD retryDelayMs)
+bool ComCallWorker::start(const Call &call, DWORD limitMs, DWORD retryDelayMs)
 {
-    {
-        const Locked locked(m_shared->lock);
-        if (m_shared->pending)
-            return RPC_E_CALL_CANCELED; // still waiting on the application
-        m_shared->call = call;
-        m_shared->retryDelayMs = retryDelayMs;
-        m_shared->deadline = GetTickCount64() + limitMs;
-        m_shared->pending = true;
-        ResetEvent(m_shared->done);
-        WakeConditionVariable(&m_shared->wake);
-    }
-    DWORD index = 0;
-    CoWaitForMultipleHandles(0, limitMs, 1, &m_shared->done, &index);
+    const Locked locked(m_shared->lock);
+    if (m_shared->pending)
+        return false; // still waiting on the application
+    m_shared->call = call;
+    m_shared->retryDelayMs = retryDelayMs;
+    m_shared->deadline = GetTickCount64() + limitMs;
+    m_shared->pending = true;
+    ResetEvent(m_shared->done);
+    WakeConditionVariable(&m_shared->wake);
+    return true;
+}
+
+HANDLE ComCallWorker::ended() const
+{
+    return m_shared->done;
+}
+
+HRESULT ComCallWorker::result() const
+{
     const Locked locked(m_shared->lock);
     return m_shared->pending ? RPC_E_CALL_CANCELED : m_shared->result;
+}
+
+HRESULT ComCallWorker::run(const Call &call, DWORD limitMs, DWORD retryDelayMs)
+{
+    if (!start(call, limitMs, retryDelayMs))
+        return RPC_E_CALL_CANCELED;
+    DWORD index = 0;
+    CoWaitForMultipleHandles(0, limitMs, 1, &m_shared->done, &index);
+    return result();
 }

@@ -27,10 +27,17 @@ public:
     ComCallWorker(const ComCallWorker &) = delete;
     ComCallWorker &operator=(const ComCallWorker &) = delete;
 
-    // Runs call on the worker and waits up to limitMs for it: its HRESULT, or
+    // Hands call to the worker without waiting for it; false when an earlier
+    // call is still waiting on the application. A call refused by a busy
+    // application is made again every retryDelayMs within limitMs.
+    bool start(const Call &call, DWORD limitMs, DWORD retryDelayMs);
+    // Set (until the next start) once the call last started has ended.
+    HANDLE ended() const;
+    // That call's HRESULT, or RPC_E_CALL_CANCELED while it has not ended.
+    HRESULT result() const;
+    // Starts call and waits up to limitMs for it: its HRESULT, or
     // RPC_E_CALL_CANCELED when it did not end in time (or an earlier call is
-    // still waiting on the application). A call refused by a busy application
-    // is made again every retryDelayMs within the limit.
+    // still waiting on the application).
     HRESULT run(const Call &call, DWORD limitMs, DWORD retryDelayMs);
 
 private:

@@ -3,6 +3,8 @@
 #include "conference_link/com_automation_client.h"
 #include "runtime/app_error.h"
 
+#include <QWinEventNotifier>
+
 namespace {
 
 // Busy or slow as ConferenceBusy, for whoever hears of it.
@@ -23,9 +25,25 @@ ComConferenceLink::ComConferenceLink()
     } catch (const ComError &error) {
         rethrow(error);
     }
+    // The question about the audio state is asked without waiting: the window
+    // goes on (a click on "Encerrar programa" is taken at once) and hears of
+    // the answer when it comes.
+    m_audioAnswered = new QWinEventNotifier(m_client->answerReady(), this);
+    m_audioAnswered->setEnabled(false);
+    connect(m_audioAnswered, &QWinEventNotifier::activated, this, [this] {
+        m_audioAnswered->setEnabled(false);
+        m_audioLimit.stop();
+        tellAudio();
+    });
+    m_audioLimit.setSingleShot(true);
+    m_audioLimit.setInterval(CallLimitMs);
+    connect(&m_audioLimit, &QTimer::timeout, this, &ComConferenceLink::tellAudio);
 }
 
-ComConferenceLink::~ComConferenceLink() = default;
+ComConferenceLink::~ComConferenceLink()
+{
+    delete m_audioAnswered; // before the client whose event it watches
+}
 
 void ComConferenceLink::sendChatText(const QString &text)
 {
@@ -38,12 +56,18 @@ void ComConferenceLink::sendChatText(const QString &text)
 
 void ComConferenceLink::askReceivingAudio()
 {
-    // COM waits for the answer (painting meanwhile, never past the limit):
-    // it comes before this returns.
+    if (!m_client->askReceivingAudio())
+        return; // the last question is still out
+    m_audioLimit.start();
+    m_audioAnswered->setEnabled(true);
+}
+
+void ComConferenceLink::tellAudio()
+{
     qint16 value = 0;
     try {
         try {
-            value = m_client->receivingAudio();
+            value = m_client->receivingAudioAnswer();
         } catch (const ComError &error) {
             rethrow(error);
         }

@@ -2,9 +2,12 @@
 
 #include "conference_link/conference_link.h"
 
+#include <QTimer>
+
 #include <memory>
 
 class ComAutomationClient;
+class QWinEventNotifier;
 
 // The conference application on Windows: its automation object.
 class ComConferenceLink : public ConferenceLink
@@ -20,5 +23,11 @@ public:
     void askReceivingAudio() override;
 
 private:
+    // The answer to the receive-audio question, or its failure; past the
+    // call limit, busy (a late answer still lights the lamp).
+    void tellAudio();
+
     std::unique_ptr<ComAutomationClient> m_client;
+    QWinEventNotifier *m_audioAnswered = nullptr;
+    QTimer m_audioLimit;
 };

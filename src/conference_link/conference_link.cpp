@@ -1,7 +1,6 @@
 #include "conference_link/conference_link.h"
 
 #ifdef Q_OS_WIN
-#include "conference_link/com_automation_client.h"
 #include "conference_link/com_conference_link.h"
 #else
 #include "conference_link/dbus_conference_link.h"
@@ -42,14 +41,5 @@ std::unique_ptr<ConferenceLink> ConferenceLink::create()
     return std::make_unique<ComConferenceLink>();
 #else
     return std::make_unique<DbusConferenceLink>();
-#endif
-}
-
-bool ConferenceLink::leftApplicationWaiting()
-{
-#ifdef Q_OS_WIN
-    return ComAutomationClient::leftReferencesBehind();
-#else
-    return false; // the bus needs no goodbye
 #endif
 }

@@ -34,9 +34,6 @@ public:
     // A live link to the conference application, or AppError 429 when it
     // cannot be reached. The binding is chosen by the platform.
     static std::unique_ptr<ConferenceLink> create();
-    // Whether a link, once gone, left the application owing answers it will
-    // not wait for: the process then ends without the platform's clean-up.
-    static bool leftApplicationWaiting();
 
     // No call holds the window longer than this.
     static constexpr int CallLimitMs = 5000;

@@ -1,6 +1,7 @@
 #include "conference_link/dbus_conference_link.h"
 
 #include "conference_link/conference_bus.h"
+#include "conference_link/dbus_signal_reader.h"
 #include "runtime/app_error.h"
 
 #include <QDBusConnectionInterface>
@@ -67,19 +68,8 @@ DbusConferenceLink::DbusConferenceLink(const QDBusConnection &bus) : m_bus(bus)
                                       "execução (ninguém atende por %1 no barramento de sessão).")
                            .arg(Service));
     }
-    const bool connected = m_bus.connect(Service, Path, Interface, QStringLiteral("ChatTextReceived"), this,
-                                         SLOT(onChatTextReceived(QString)));
-    if (!connected) {
-        throw AppError(ErrorNumber::CannotCreateObject,
-                       QStringLiteral("O componente não pode criar o objeto: não foi possível assinar os eventos do "
-                                      "aplicativo de conferência (%1).")
-                           .arg(m_bus.lastError().message()));
-    }
-}
-
-void DbusConferenceLink::onChatTextReceived(const QString &stexto)
-{
-    received(stexto);
+    auto *events = new DbusSignalReader(Service, Path, Interface, QStringLiteral("ChatTextReceived"), this);
+    connect(events, &DbusSignalReader::received, this, &DbusConferenceLink::received);
 }
 
 void DbusConferenceLink::sendChatText(const QString &text)

@@ -18,9 +18,6 @@ public:
     void sendChatText(const QString &text) override;
     void askReceivingAudio() override;
 
-private slots:
-    void onChatTextReceived(const QString &stexto);
-
 private:
     QDBusConnection m_bus;
     bool m_asking = false;

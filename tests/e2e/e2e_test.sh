@@ -159,7 +159,41 @@ printf 'PREV\n%s%s\nPOST\n' "$as" "${bs:1}" >"$work/expected6"
 copied() { xclip -o -selection clipboard >"$work/copied" 2>/dev/null && cmp -s "$work/copied" "$work/expected6"; }
 check "Ctrl+C copies the conversation with LF line ends" wait_for 5 copied
 
+# A conference busy for a while: what is typed while a send waits is kept.
+click "$W" "${TEXT2[@]}"
+feed "/stall 7"
+xdotool type --delay 30 "guardado"
+xdotool key Return
+sleep 1
+xdotool type --delay 30 " e mais"
+check "a send not answered in time brings a message" wait_for 10 has_window Velmora
+check "saying the application is busy" report_says "ocupado"
+press_ok
+wait_for 5 no_window Velmora
+xdotool key Return
+last_sent_is() { [ "$(tail -n 1 "$work/sent.txt")" = "$1" ]; }
+check "the keys typed during the wait stayed in the input, and are sent" wait_for 10 last_sent_is "guardado e mais"
+
+# A send refused by the conference ends the program, and what was not saved
+# (the conversation since the last save, what was typed) is kept exactly.
+feed "PY9FFF: não gravado"
+xdotool type --delay 30 "sem resposta"
+feed "/refuse fora do ar"
+sleep 0.3
+xdotool key Return
+check "a refused send brings the error report" wait_for 10 has_window Velmora
+check "error 440, with the conference's reason" report_says "(fora do ar)"
+check "saying where the conversation not saved went" report_says "chat-recuperado.txt"
+{ head -c -2 "$work/expected5"; printf 'PY9FFF: n\xe3o gravado\r\nTexto digitado e n\xe3o enviado: sem resposta\r\n'; } \
+    >"$work/recovered1"
+check "which holds it exactly" cmp -s "$work/chat/chat-recuperado.txt" "$work/recovered1"
+press_ok
+check "pressing OK ends the program" ended "$velmora_pid"
+
 # The conference application dies: the report within about a second.
+mkdir -p "$work/again"
+start_velmora "$work/again"
+check "the chat window appears again" wait_for 10 has_window "$CHAT_TITLE"
 kill "$standin_pid"
 start=$(now_ms)
 check "a vanished conference brings the error report" wait_for 5 has_window Velmora
@@ -169,6 +203,22 @@ check "within about a second" test "$reported" -le 2000
 press_ok
 check "pressing OK ends the program" ended "$velmora_pid"
 check "with a non-zero status" test "${status:-0}" -ne 0
+
+# A conference that answers the audio state with the wrong type: the report,
+# and what arrived kept.
+start_standin
+mkdir -p "$work/wrong"
+start_velmora "$work/wrong"
+check "the chat window appears again" wait_for 10 has_window "$CHAT_TITLE"
+feed "PY9GGG: antes do erro"
+sleep 0.5
+feed "/audio texto"
+check "a wrongly typed audio state brings the error report" wait_for 5 has_window Velmora
+check "error 13" report_says "'13'"
+printf 'PY9GGG: antes do erro\r\n\r\n' >"$work/recovered2"
+check "with what arrived kept exactly" cmp -s "$work/wrong/chat-recuperado.txt" "$work/recovered2"
+press_ok
+check "pressing OK ends the program" ended "$velmora_pid"
 
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -73,20 +73,20 @@ sent_is() { [ "$(conference last-sent)" = "$1" ]; }
 check "typed text reaches the application exactly" wait_for 10 sent_is "ação, pé, côr"
 
 # Raised texts arrive in order and whole: one holding CR LF, one of 100,000
-# characters, then a short one.
+# characters, a short one, and one that begins with U+FEFF (the transcript is
+# then UTF-8).
 printf 'PY9AAA: um\r\ndois' >"$work/crlf"
 big="$(printf 'ç%.0s' $(seq 99992))"
 printf 'PU9BBB: %s' "$big" >"$work/big"
+printf '\xef\xbb\xbfPY9DDD: com a marca' >"$work/bom"
 conference fire-file "$(windows_path "$work/crlf")"
 conference fire-file "$(windows_path "$work/big")"
 conference fire "PY9CCC: fim"
-{
-    printf 'echo: a\xe7\xe3o, p\xe9, c\xf4r\r\nlater: a\xe7\xe3o, p\xe9, c\xf4r\r\nPY9AAA: um\r\ndois\r\nPU9BBB: '
-    printf '%s' "$big" | iconv -f UTF-8 -t WINDOWS-1252
-    printf '\r\nPY9CCC: fim\r\n\r\n'
-} >"$work/expected"
+conference fire-file "$(windows_path "$work/bom")"
+printf '\xef\xbb\xbfecho: ação, pé, côr\r\nlater: ação, pé, côr\r\nPY9AAA: um\r\ndois\r\nPU9BBB: %s\r\nPY9CCC: fim\r\n%s\r\n\r\n' \
+    "$big" "$(cat "$work/bom")" >"$work/expected"
 saved_as() { click "$W" "${GRAVAR[@]}"; sleep 0.2; cmp -s "$work/chat/chat.txt" "$1"; }
-check "the received texts arrive in order, every text exactly" wait_for 20 saved_as "$work/expected"
+check "the received texts arrive in order, every text exactly (U+FEFF too)" wait_for 20 saved_as "$work/expected"
 
 conference audio 1
 check "the lamp follows the application's audio" wait_for 5 pixel_is "$W" "$LAMP_X" "$LAMP_Y" "$RED"

@@ -165,13 +165,16 @@ conference stall send 60000
 click "$W" "${TEXT2[@]}"
 xdotool type --delay 40 "guardado"
 xdotool key Return
+sleep 1
+xdotool type --delay 40 " e mais" # while the call waits
 check "a send never answered brings a message" wait_for 12 has_window Velmora
 check "saying the application is busy" report_says "ocupado"
 press_ok
 conference end-stall
+wait_for 5 no_window Velmora
 xdotool key Return
-sent_twice() { [ "$(conference sent-count)" -eq $((sent_before + 2)) ] && last_sent_is "guardado"; }
-check "the text kept in the input is sent again" wait_for 10 sent_twice
+sent_twice() { [ "$(conference sent-count)" -eq $((sent_before + 2)) ] && last_sent_is "guardado e mais"; }
+check "the text kept in the input, with what was typed during the wait, is sent again" wait_for 10 sent_twice
 
 # --- the application gone: the report, and nothing lost -------------------------------------
 conference fire "PY9EEE: ainda não gravado"
@@ -200,7 +203,7 @@ click "$W" "${COMMAND1[@]}"
 start=$(now_ms)
 check "Encerrar programa ends the program all the same" ended "$velmora_pid"
 echo "ended $(($(now_ms) - start)) ms after the click"
-check "within the call limit and a little more" test "$(($(now_ms) - start))" -le 9000
+check "within two seconds" test "$(($(now_ms) - start))" -le 2000
 check "with status 0" test "${status:-1}" -eq 0
 wine_stop_processes
 
@@ -227,8 +230,12 @@ xdotool key Return
 check "and talks to the server" wait_for 10 last_sent_is "instalado"
 click "$W" "${GRAVAR[@]}"
 check "its transcript is kept in the folder it was started in" wait_for 10 test -f "$documents/chat.txt"
+click "$W" "${TEXT1[@]}"
+xdotool key ctrl+a ctrl+c
 click "$W" "${COMMAND1[@]}"
 check "Encerrar programa ends it" ended "$velmora_pid"
+kept_copied() { xclip -o -selection clipboard 2>/dev/null | grep -q "echo: instalado"; }
+check "and what was copied from it stays on the clipboard" wait_for 5 kept_copied
 check "with status 0" test "${status:-1}" -eq 0
 wine_stop_processes
 wine64 "$installed/Uninstall.exe" /S >/dev/null 2>&1

@@ -3,6 +3,8 @@
 #include "conference_link/conference_bus.h"
 
 #include <QCoreApplication>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QThread>
 
 #include <cstdio>
@@ -35,7 +37,8 @@ void printLine(const QString &text)
 
 } // namespace
 
-ConferenceStandin::ConferenceStandin(bool echo, QObject *parent) : QObject(parent), m_echo(echo)
+ConferenceStandin::ConferenceStandin(const QDBusConnection &bus, bool echo, QObject *parent)
+    : QObject(parent), m_bus(bus), m_echo(echo)
 {
     m_demoTimer.setInterval(4000);
     connect(&m_demoTimer, &QTimer::timeout, this, &ConferenceStandin::playNextDemoLine);
@@ -44,18 +47,55 @@ ConferenceStandin::ConferenceStandin(bool echo, QObject *parent) : QObject(paren
     connect(&m_demoAudioOff, &QTimer::timeout, this, [this] { m_receivingAudio = 0; });
 }
 
+bool ConferenceStandin::publish()
+{
+    return m_bus.registerObject(QString::fromLatin1(ConferenceBus::Path), this, QDBusConnection::ExportAdaptors);
+}
+
 void ConferenceStandin::SendChatText(const QString &text)
 {
     if (!m_refusalName.isEmpty() && calledFromDBus()) {
         sendErrorReply(std::exchange(m_refusalName, QString()), std::exchange(m_refusalText, QString()));
         return;
     }
+    sent(text);
+}
+
+void ConferenceStandin::sent(const QString &text)
+{
     printLine(text);
     if (m_echo) {
         // Relayed after the reply, as a conference would show it coming back.
         const QString relayed = QString::fromLatin1(EchoCallSign) + QStringLiteral(": ") + text;
-        QTimer::singleShot(0, this, [this, relayed] { emit ChatTextReceived(relayed); });
+        QTimer::singleShot(0, this, [this, relayed] { chat(relayed); });
     }
+}
+
+void ConferenceStandin::chat(const QString &text)
+{
+    if (!m_breakingContract) {
+        emit ChatTextReceived(text);
+        return;
+    }
+    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(ConferenceBus::Path),
+                                                     QString::fromLatin1(ConferenceBus::Interface),
+                                                     QStringLiteral("ChatTextReceived"));
+    signal << text;
+    m_bus.send(signal);
+}
+
+bool ConferenceStandin::AudioAsText::handleMessage(const QDBusMessage &message, const QDBusConnection &connection)
+{
+    if (message.member() == QLatin1String("Get")) {
+        connection.send(message.createReply(QVariant::fromValue(QDBusVariant(QStringLiteral("sim")))));
+        return true;
+    }
+    if (message.member() == QLatin1String("SendChatText")) {
+        m_standin.sent(message.arguments().value(0).toString());
+        connection.send(message.createReply());
+        return true;
+    }
+    return false;
 }
 
 void ConferenceStandin::handleInputLine(const QString &line)
@@ -93,16 +133,21 @@ void ConferenceStandin::handleInputLine(const QString &line)
         m_refusalText = why;
         return;
     }
+    if (line == QLatin1String("/audio texto")) {
+        m_bus.unregisterObject(QString::fromLatin1(ConferenceBus::Path));
+        m_breakingContract = m_bus.registerVirtualObject(QString::fromLatin1(ConferenceBus::Path), &m_audioAsText);
+        return;
+    }
     if (line.startsWith(QLatin1String("/audio "))) {
         bool ok = false;
         const int value = line.mid(7).trimmed().toInt(&ok, 0);
         if (ok && value >= std::numeric_limits<qint16>::min() && value <= std::numeric_limits<qint16>::max())
             m_receivingAudio = qint16(value);
         else
-            std::fprintf(stderr, "conference-standin: /audio aceita on, off ou um inteiro de 16 bits\n");
+            std::fprintf(stderr, "conference-standin: /audio aceita on, off, texto ou um inteiro de 16 bits\n");
         return;
     }
-    emit ChatTextReceived(line);
+    chat(line);
 }
 
 void ConferenceStandin::startDemo()
@@ -114,7 +159,7 @@ void ConferenceStandin::playNextDemoLine()
 {
     const DemoLine &line = demoScript[m_demoStep];
     m_demoStep = (m_demoStep + 1) % int(std::size(demoScript));
-    emit ChatTextReceived(QString::fromUtf8(line.station) + QStringLiteral(": ") + QString::fromUtf8(line.text));
+    chat(QString::fromUtf8(line.station) + QStringLiteral(": ") + QString::fromUtf8(line.text));
     if (line.transmits) {
         m_receivingAudio = -1;
         m_demoAudioOff.start();

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusVirtualObject>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -16,7 +18,10 @@ class ConferenceStandin : public QObject, protected QDBusContext
 public:
     static constexpr const char *EchoCallSign = "PY9ECO";
 
-    explicit ConferenceStandin(bool echo, QObject *parent = nullptr);
+    // Serves the interface (its adaptor made by the caller) on bus.
+    ConferenceStandin(const QDBusConnection &bus, bool echo, QObject *parent = nullptr);
+    // Publishes the object; false when it cannot.
+    bool publish();
 
     qint16 receivingAudio() const { return m_receivingAudio; }
 
@@ -31,9 +36,28 @@ signals:
     void ChatTextReceived(const QString &stexto);
 
 private:
-    void playNextDemoLine();
+    // From "/audio texto" on, a conference that breaks the contract: the
+    // receive-audio state is answered as a string. Its object is then served
+    // by hand, its chat texts sent as signals by hand too.
+    class AudioAsText : public QDBusVirtualObject
+    {
+    public:
+        explicit AudioAsText(ConferenceStandin &standin) : m_standin(standin) {}
+        QString introspect(const QString &) const override { return QString(); }
+        bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
 
+    private:
+        ConferenceStandin &m_standin;
+    };
+
+    void playNextDemoLine();
+    void chat(const QString &text);
+    void sent(const QString &text);
+
+    QDBusConnection m_bus;
     bool m_echo;
+    AudioAsText m_audioAsText{*this};
+    bool m_breakingContract = false;
     // The error the next send is answered with ("/refuse"), or none.
     QString m_refusalName;
     QString m_refusalText;

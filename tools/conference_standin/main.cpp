@@ -20,8 +20,9 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Stand-in conference application. Prints every sent text; every line read from standard input is emitted "
-        "as ChatTextReceived. Commands: /audio on, /audio off, /audio N, /stall SECONDS (answers nothing for that "
-        "long), /refuse busy|gone|TEXT (answers the next send with that error), /quit."));
+        "as ChatTextReceived. Commands: /audio on, /audio off, /audio N, /audio texto (from then on the audio "
+        "state is answered as a string, against the contract), /stall SECONDS (answers nothing for that long), "
+        "/refuse busy|gone|TEXT (answers the next send with that error), /quit."));
     parser.addHelpOption();
     const QCommandLineOption echo(QStringLiteral("echo"), QStringLiteral("Relay every sent text back to the chat."));
     const QCommandLineOption demo(QStringLiteral("demo"),
@@ -36,9 +37,9 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    ConferenceStandin standin(parser.isSet(echo));
+    ConferenceStandin standin(bus, parser.isSet(echo));
     new ConferenceAdaptor(&standin); // owned by standin
-    if (!bus.registerObject(QString::fromLatin1(ConferenceBus::Path), &standin, QDBusConnection::ExportAdaptors)) {
+    if (!standin.publish()) {
         std::fprintf(stderr, "conference-standin: não foi possível publicar o objeto: %s\n",
                      qPrintable(bus.lastError().message()));
         return 2;

@@ -1,5 +1,7 @@
 #include "stdin_reader.h"
 
+#include "conference_link/exact_utf8.h"
+
 #include <QString>
 
 #include <cerrno>
@@ -26,7 +28,7 @@ void StdinReader::readAvailable()
         QByteArray line = m_pending.mid(start, end - start);
         if (line.endsWith('\r'))
             line.chop(1);
-        emit lineRead(QString::fromUtf8(line));
+        emit lineRead(exactFromUtf8(line));
         start = end + 1;
     }
     m_pending.remove(0, start);

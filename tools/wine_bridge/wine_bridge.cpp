@@ -2,6 +2,7 @@
 
 #include "bridge_protocol.h"
 #include "conference_link/conference_bus.h"
+#include "conference_link/exact_utf8.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -12,7 +13,8 @@ namespace {
 QString fromLine(const std::string &text)
 {
     // A D-Bus string cannot hold NUL: U+FFFD stands for it, as Velmora sends it.
-    return QString::fromUtf8(text).replace(QChar(0), QChar::ReplacementCharacter);
+    return exactFromUtf8(QByteArrayView(text.data(), qsizetype(text.size())))
+        .replace(QChar(0), QChar::ReplacementCharacter);
 }
 
 std::string_view view(const QByteArray &bytes)
