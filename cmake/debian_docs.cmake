@@ -9,10 +9,12 @@ execute_process(COMMAND date -R -u -d "${VELMORA_RELEASE_DATE} 12:00" OUTPUT_VAR
 
 set(debian_docs ${CMAKE_BINARY_DIR}/debian-docs)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/debian/changelog.in ${debian_docs}/changelog.Debian @ONLY)
-configure_file(${PROJECT_SOURCE_DIR}/docs/man/velmora.1 ${debian_docs}/velmora.1 @ONLY)
-configure_file(${PROJECT_SOURCE_DIR}/docs/man/velmora-wine-bridge.1 ${debian_docs}/velmora-wine-bridge.1 @ONLY)
+# The manual pages in English and, beside them, in Portuguese (pt_BR).
+foreach(page velmora.1 velmora-wine-bridge.1 pt_BR/velmora.1 pt_BR/velmora-wine-bridge.1)
+  configure_file(${PROJECT_SOURCE_DIR}/docs/man/${page} ${debian_docs}/${page} @ONLY)
+endforeach()
 set(compressed)
-foreach(doc changelog.Debian velmora.1 velmora-wine-bridge.1)
+foreach(doc changelog.Debian velmora.1 velmora-wine-bridge.1 pt_BR/velmora.1 pt_BR/velmora-wine-bridge.1)
   add_custom_command(OUTPUT ${debian_docs}/${doc}.gz
                      COMMAND gzip -9nkf ${debian_docs}/${doc}
                      DEPENDS ${debian_docs}/${doc})
@@ -29,6 +31,8 @@ foreach(package velmora:velmora:velmora velmora-wine-bridge:wine_bridge:velmora-
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/copyright ${debian_docs}/changelog.Debian.gz
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${name} COMPONENT ${component})
   install(FILES ${debian_docs}/${command}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
+  install(FILES ${debian_docs}/pt_BR/${command}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/pt_BR/man1
+          COMPONENT ${component})
   set(PACKAGE ${name})
   configure_file(${PROJECT_SOURCE_DIR}/packaging/debian/lintian-overrides.in ${debian_docs}/overrides/${name} @ONLY)
   install(FILES ${debian_docs}/overrides/${name} DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides

@@ -7,6 +7,12 @@
 set(velmora_plugins Qt6::QWindowsIntegrationPlugin Qt6::QWindowsVistaStylePlugin Qt6::QGifPlugin)
 install(TARGETS velmora RUNTIME DESTINATION .)
 
+# Qt's own words in Portuguese: its translation, from the building machine's
+# Debian qt6-translations-l10n (the notices name that source).
+find_file(VELMORA_QT_PORTUGUESE qtbase_pt_BR.qm PATHS /usr/share/qt6/translations NO_DEFAULT_PATH
+          NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+install(FILES ${VELMORA_QT_PORTUGUESE} DESTINATION translations)
+
 set(velmora_dll_dirs)
 foreach(plugin IN LISTS velmora_plugins)
   get_target_property(location ${plugin} IMPORTED_LOCATION_RELEASE)

@@ -2,6 +2,7 @@
 #include "conference_link/conference_link.h"
 #include "forms/msg_box.h"
 #include "forms/program.h"
+#include "forms/qt_portuguese.h"
 #include "runtime/handler.h"
 
 #ifdef Q_OS_WIN
@@ -21,6 +22,7 @@ int main(int argc, char **argv)
     // and the windows' captions are theirs alone.
     app.setApplicationName(QString::fromLatin1(Program::Name));
     app.setWindowIcon(QIcon(QString::fromLatin1(Program::IconPath)));
+    installQtPortuguese();
 
     // The error report: a message box, then the end.
     Handler::setReporter([](ErrorNumber number, const QString &description) {

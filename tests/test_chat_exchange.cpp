@@ -1,6 +1,7 @@
 // The chat window exchanging text with the stand-in conference.
 #include "chat_session.h"
 #include "forms/lamp_shape.h"
+#include "forms/qt_portuguese.h"
 #include "forms/text_box.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -276,6 +278,27 @@ private slots:
         QVERIFY(w->Command3->hasFocus());
         QCOMPARE(w->Text1->text(), QStringLiteral("sem tabulação\r\n"));
         QVERIFY(w->Text2->text().isEmpty());
+    }
+
+    void qtsOwnWordsArePortuguese()
+    {
+        // The context menus of both boxes, as every word Qt draws, in Portuguese.
+        QVERIFY(installQtPortuguese());
+        velmora *w = openWindow();
+        QVERIFY(w);
+        const QStringList portuguese = {QStringLiteral("Desfazer"),       QStringLiteral("Refazer"),
+                                        QStringLiteral("Recortar"),       QStringLiteral("Copiar"),
+                                        QStringLiteral("Colar"),          QStringLiteral("Excluir"),
+                                        QStringLiteral("Selecionar tudo")};
+        for (QMenu *menu : {w->Text1->createStandardContextMenu(), w->Text2->createStandardContextMenu()}) {
+            QStringList entries;
+            for (const QAction *action : menu->actions()) {
+                if (!action->isSeparator())
+                    entries << action->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&'));
+            }
+            delete menu;
+            QCOMPARE(entries, portuguese);
+        }
     }
 
     void hostileTextsAreShownLiterally()

@@ -26,9 +26,11 @@ ensure_packages() {
 }
 
 # What building and running the program needs.
-BUILD_PACKAGES=(build-essential cmake pkgconf qt6-base-dev libgl-dev libxcb1-dev libdbus-1-dev qt6-qpa-plugins fonts-liberation dbus dbus-daemon dbus-bin)
-# What the tests need besides (the last five check installing and packaging).
-TEST_PACKAGES=(qt6-base-private-dev desktop-file-utils appstream file dpkg-dev lintian)
+BUILD_PACKAGES=(build-essential cmake pkgconf qt6-base-dev libgl-dev libxcb1-dev libdbus-1-dev qt6-qpa-plugins
+                qt6-translations-l10n fonts-liberation dbus dbus-daemon dbus-bin)
+# What the tests need besides (five check installing and packaging; e2fsprogs's chattr makes a folder
+# that takes no new file).
+TEST_PACKAGES=(qt6-base-private-dev desktop-file-utils appstream file dpkg-dev lintian e2fsprogs)
 # What testing the Windows link under Wine needs (wine32 from the i386 architecture).
 WINE_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine64-tools wine32:i386)
 
@@ -37,7 +39,7 @@ BRIDGE_PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-ming
 
 # What cross-building the Windows program and its installer needs (the Qt kit itself: scripts/windows-qt-kit).
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-                  qt6-base-dev qt6-base-dev-tools ninja-build zstd nsis unzip)
+                  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n ninja-build zstd nsis unzip)
 
 # ensure_i386: lets apt install i386 packages.
 ensure_i386() {

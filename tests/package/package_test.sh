@@ -76,7 +76,9 @@ check "CPack builds velmora_*.deb" test -n "$deb"
 chmod 644 "$deb"
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "Depends: $depends"
-for pkg in libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libc6 fonts-liberation qt6-qpa-plugins; do
+# (Qt Core is libqt6core6t64 from Debian 13 on, after the 64-bit time transition.)
+for pkg in 'libqt6core6(t64)?' libqt6gui6 libqt6widgets6 libqt6dbus6 libc6 fonts-liberation qt6-qpa-plugins \
+    qt6-translations-l10n; do
     check "the package depends on $pkg" grep -qE "(^|, )$pkg( |,|$)" <<<"$depends"
 done
 check "the stand-in conference is not in the package" bash -c "! dpkg-deb -c '$deb' | grep -q conference-standin"
@@ -90,7 +92,8 @@ lintian_clean() { # lintian_clean DEB: no error, no warning
 }
 check "lintian finds nothing wrong with the package" lintian_clean "$deb"
 check "nor with the bridge's" lintian_clean "$bridge_deb"
-check "the manual page is installed" bash -c "dpkg-deb -c '$deb' | grep -q 'usr/share/man/man1/velmora.1.gz'"
+check "the manual page is installed, in Portuguese too" bash -c "dpkg-deb -c '$deb' | grep -q 'usr/share/man/man1/velmora.1.gz' &&
+    dpkg-deb -c '$deb' | grep -q 'usr/share/man/pt_BR/man1/velmora.1.gz'"
 bridge_depends="$(dpkg-deb -f "$bridge_deb" Depends)"
 for pkg in velmora wine libqt6dbus6; do
     check "the bridge's package depends on $pkg" grep -qE "(^|, )$pkg( |,|$)" <<<"$bridge_depends"

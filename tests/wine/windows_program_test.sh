@@ -70,6 +70,8 @@ check "Velmora's licence and the third-party notices are shipped" \
     -a -f "$program/licencas-de-terceiros/GCC-RUNTIME-LIBRARY-EXCEPTION-3.1.txt" \
     -a -f "$program/licencas-de-terceiros/winpthreads.txt"
 check "the notices say where Qt's source is" grep -q "qt6-base 6.4.2+dfsg-10" "$program/licencas-de-terceiros/LEIA-ME.txt"
+check "Qt's Portuguese is shipped, its source named" test -f "$program/translations/qtbase_pt_BR.qm" -a \
+    -n "$(grep "qt6-translations 6.4.2-1" "$program/licencas-de-terceiros/LEIA-ME.txt")"
 start_program "$program" velmora.exe
 check "with nothing registered the error report appears" wait_for 60 has_window Velmora
 check "error 429" report_says "'429'"
@@ -95,12 +97,23 @@ check "typed text and Enter reach the server exactly" wait_for 10 last_sent_is "
 xdotool type --delay 40 "pelo botão"
 click "$W" "${COMMAND2[@]}"
 check "the send button too" wait_for 10 last_sent_is "pelo botão"
+# The input box's context menu is Portuguese: its "C&olar" pastes with O
+# (English has no entry with that key).
+printf 'colado pelo menu' | xclip -selection clipboard
+click "$W" "${TEXT2[@]}"
+origin_of "$W"
+xdotool mousemove $((ox + TEXT2[0] / 15 + 20)) $((oy + TEXT2[1] / 15 + 10)) click 3
+sleep 1
+xdotool key o
+sleep 0.5
+xdotool key Return
+check "the input box's context menu speaks Portuguese" wait_for 10 last_sent_is "colado pelo menu"
 conference fire "PY9AAA: olá"
 conference fire "PU9BBB: ação — 5€"
 
 # The server echoes each sent text during the call and again from its own
 # loop; what it raises arrives after, in order, each with CR LF.
-printf 'echo: ação, pé, côr\r\nlater: ação, pé, côr\r\necho: pelo botão\r\nlater: pelo botão\r\nPY9AAA: olá\r\nPU9BBB: ação — 5€\r\n\r\n' |
+printf 'echo: ação, pé, côr\r\nlater: ação, pé, côr\r\necho: pelo botão\r\nlater: pelo botão\r\necho: colado pelo menu\r\nlater: colado pelo menu\r\nPY9AAA: olá\r\nPU9BBB: ação — 5€\r\n\r\n' |
     iconv -f UTF-8 -t CP1252 >"$work/expected1"
 saved_as() { click "$W" "${GRAVAR[@]}"; sleep 0.3; cmp -s "$program/chat.txt" "$1"; }
 check "Gravar CHAT writes the conversation to chat.txt in Windows-1252" wait_for 15 saved_as "$work/expected1"
