@@ -47,7 +47,12 @@ in_debian() {
     shared="$(dirname "$root")/shared"
     as_root mkdir -p "$dir$root" "$dir$shared"
     as_root cp /etc/resolv.conf "$dir/etc/resolv.conf"
-    as_root unshare --mount --pid --fork --propagation private bash -c '
+    # Mounts made in the namespace stay in it. (Where the root is no mount
+    # point, as in a chroot, its propagation cannot be set: there it is the
+    # surrounding namespace's, private already.)
+    local propagation=private
+    as_root unshare --mount --propagation private true 2>/dev/null || propagation=unchanged
+    as_root unshare --mount --pid --fork --propagation "$propagation" bash -c '
         set -e
         dir="$1" root="$2" shared="$3" access="$4"
         shift 4

@@ -39,7 +39,7 @@ BRIDGE_PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-ming
 
 # What cross-building the Windows program and its installer needs (the Qt kit itself: scripts/windows-qt-kit).
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-                  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n ninja-build zstd nsis unzip)
+                  cmake qt6-base-dev qt6-base-dev-tools qt6-translations-l10n ninja-build zstd nsis unzip)
 
 # ensure_i386: lets apt install i386 packages.
 ensure_i386() {
