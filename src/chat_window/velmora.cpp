@@ -370,9 +370,20 @@ void velmora::Command5_Click()
 void velmora::Echo_ChatTextReceived(const QString &stexto)
 {
     Handler::unguarded([&] {
-        m_arriving = true;
-        Text1->appendText(stexto + QStringLiteral("\r\n"));
-        m_arriving = false;
+        {
+            // The arrival's own caret and scrolling, decided here.
+            const QSignalBlocker arrival(Text1);
+            Text1->appendText(stexto + QStringLiteral("\r\n"));
+        }
+        m_unsaved = true;
+        // With the focus in the box, the caret stays where the operator put
+        // it (a screen reader would read the empty line after the last line
+        // end); the newest line comes into view all the same. Otherwise the
+        // box follows its end, as after any change.
+        if (Text1->hasFocus())
+            Text1->scrollToEnd();
+        else
+            Text1_Change();
         // Heard as well as seen, wherever the focus is.
         m_recent.prepend(stexto);
         if (m_recent.size() > RecentKept)
@@ -383,15 +394,7 @@ void velmora::Echo_ChatTextReceived(const QString &stexto)
 
 void velmora::Text1_Change()
 {
-    Handler::unguarded([&] {
-        // With the focus in the box, an arrival leaves the caret where the
-        // operator put it (a screen reader would read the empty line after
-        // the last line end); the newest line comes into view all the same.
-        if (m_arriving && Text1->hasFocus())
-            Text1->scrollToEnd();
-        else
-            Text1->followEnd();
-    });
+    Handler::unguarded([&] { Text1->followEnd(); });
 }
 
 void velmora::tellAgain(int key)

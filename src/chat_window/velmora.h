@@ -112,8 +112,6 @@ private:
     QStringList m_recent;
     // The recovery file written as the program ends, once there is one.
     QString m_recoveryName;
-    // The change under way is an arrival.
-    bool m_arriving = false;
     // Whether the window is wholly covered (watched from the first show on).
     WindowCover *m_cover = nullptr;
 };
