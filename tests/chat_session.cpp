@@ -56,7 +56,7 @@ AudioAnswer awaitAudio(ConferenceLink &link, const std::function<void()> &ask)
     });
     const auto failed = QObject::connect(&link, &ConferenceLink::ReceivingAudioFailed, &loop, [&](const AppError &e) {
         answer.error = toInt(e.number());
-        answer.busy = dynamic_cast<const ConferenceBusy *>(&e) != nullptr;
+        answer.busy = e.isBusy();
         answer.answered = true;
         loop.quit();
     });

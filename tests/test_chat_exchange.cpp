@@ -1,5 +1,6 @@
 // The chat window exchanging text with the stand-in conference.
 #include "chat_session.h"
+#include "current_folder.h"
 #include "forms/lamp_shape.h"
 #include "forms/qt_portuguese.h"
 #include "forms/text_box.h"
@@ -18,26 +19,23 @@ class TestChatExchange : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<ChatSession> m_session;
     // Each case runs in a folder of its own, where any file the window writes lands.
-    std::unique_ptr<QTemporaryDir> m_folder;
-    QString m_home;
+    std::unique_ptr<CurrentFolder> m_folder;
+    std::unique_ptr<ChatSession> m_session;
 
     velmora *openWindow() { return m_session->open() ? m_session->window() : nullptr; }
 
 private slots:
     void init()
     {
-        m_home = QDir::currentPath();
-        m_folder = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(m_folder->path()));
+        m_folder = std::make_unique<CurrentFolder>();
+        QVERIFY(m_folder->isReady());
         m_session = std::make_unique<ChatSession>();
     }
 
     void cleanup()
     {
         m_session.reset();
-        QDir::setCurrent(m_home);
         m_folder.reset();
     }
 

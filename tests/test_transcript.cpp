@@ -1,5 +1,6 @@
 // The conversation kept in "chat.txt": saving, loading, and never losing it.
 #include "chat_session.h"
+#include "current_folder.h"
 #include "forms/text_box.h"
 #include "transcript/transcript_file.h"
 
@@ -38,8 +39,7 @@ class TestTranscript : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_home;
+    std::unique_ptr<CurrentFolder> m_dir;
     std::unique_ptr<ChatSession> m_session;
 
     velmora *window() { return m_session->window(); }
@@ -49,9 +49,8 @@ class TestTranscript : public QObject
 private slots:
     void init()
     {
-        m_home = QDir::currentPath();
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(m_dir->path()));
+        m_dir = std::make_unique<CurrentFolder>();
+        QVERIFY(m_dir->isReady());
         m_session = std::make_unique<ChatSession>();
         QVERIFY(m_session->open());
     }
@@ -60,7 +59,6 @@ private slots:
     {
         qunsetenv("VELMORA_IO_FAULT");
         m_session.reset();
-        QDir::setCurrent(m_home);
         m_dir.reset();
     }
 

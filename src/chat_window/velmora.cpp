@@ -33,7 +33,7 @@ using FormStyle::bgr;
 using FormStyle::boldFont;
 using FormStyle::twipsRect;
 
-// The artwork lives in the core library; make sure it is linked in.
+// The artwork lives in velmora_resources, a static library: make sure it is linked in.
 static void initResources()
 {
     Q_INIT_RESOURCE(resources);
@@ -267,10 +267,9 @@ bool velmora::eventFilter(QObject *watched, QEvent *event)
             keyAscii = 13;
         else if (!key->text().isEmpty())
             keyAscii = key->text().at(0).unicode();
-        if (keyAscii != 0) {
+        // The key then reaches the input box as any other does, Enter too.
+        if (keyAscii != 0)
             Text2_KeyPress(keyAscii);
-            return keyAscii == 0; // a handler that zeroes the code swallows the key
-        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -321,7 +320,9 @@ bool velmora::sendInput()
     try {
         Echo->sendChatText(Text2->text());
         return true;
-    } catch (const ConferenceBusy &) {
+    } catch (const AppError &error) {
+        if (!error.isBusy())
+            throw;
         // A moment's stall is not the end: what was typed stays to be sent again.
         tellBusy();
         return false;
@@ -427,7 +428,7 @@ void velmora::Echo_ReceivingAudioFailed(const AppError &error)
 {
     // Busy or slow: the lamp keeps the state it last showed.
     Handler::unguarded([&] {
-        if (!dynamic_cast<const ConferenceBusy *>(&error))
+        if (!error.isBusy())
             throw error;
     });
 }

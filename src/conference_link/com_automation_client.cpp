@@ -62,13 +62,6 @@ const wchar_t *registrationAdvice(HRESULT hr)
     }
 }
 
-[[noreturn]] void cannotCreate(HRESULT hr, const wchar_t *step)
-{
-    throw ComError(ErrorNumber::CannotCreateObject, hr,
-                   std::wstring(L"O componente ActiveX não pode criar o objeto: ") + step + L" (" + systemMessage(hr)
-                       + L"); " + registrationAdvice(hr));
-}
-
 // The description the server left for the call that just failed, if any.
 std::wstring serverDescription()
 {
@@ -76,27 +69,21 @@ std::wstring serverDescription()
     if (GetErrorInfo(0, info.put()) != S_OK || !info)
         return {};
     Bstr description;
-    info->GetDescription(description.put());
+    if (FAILED(info->GetDescription(description.put())))
+        return {};
     return description.text();
 }
 
 // The first member of an event interface that is not restricted.
 bool firstEventMember(ITypeInfo *events, DISPID *dispId)
 {
-    TYPEATTR *attributes = nullptr;
-    if (FAILED(events->GetTypeAttr(&attributes)))
+    const TypeAttr attributes(events);
+    if (!attributes)
         return false;
-    const WORD functions = attributes->cFuncs;
-    events->ReleaseTypeAttr(attributes);
-    for (WORD i = 0; i < functions; ++i) {
-        FUNCDESC *function = nullptr;
-        if (FAILED(events->GetFuncDesc(i, &function)))
-            continue;
-        const bool restricted = function->wFuncFlags & FUNCFLAG_FRESTRICTED;
-        const DISPID id = function->memid;
-        events->ReleaseFuncDesc(function);
-        if (!restricted) {
-            *dispId = id;
+    for (WORD i = 0; i < attributes->cFuncs; ++i) {
+        const FuncDesc function(events, i);
+        if (function && !(function->wFuncFlags & FUNCFLAG_FRESTRICTED)) {
+            *dispId = function->memid;
             return true;
         }
     }
@@ -113,9 +100,9 @@ ComPtr<ITypeInfo> eventsFromTypeLibrary(IUnknown *object, const IID &eventInterf
     UINT index = 0;
     if (FAILED(object->QueryInterface(IID_IDispatch, dispatch.putVoid()))
         || FAILED(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put())) || !info
-        || FAILED(info->GetContainingTypeLib(library.put(), &index)) || !library)
-        return events;
-    library->GetTypeInfoOfGuid(eventInterface, events.put());
+        || FAILED(info->GetContainingTypeLib(library.put(), &index)) || !library
+        || FAILED(library->GetTypeInfoOfGuid(eventInterface, events.put())))
+        return ComPtr<ITypeInfo>();
     return events;
 }
 
@@ -125,30 +112,23 @@ ComPtr<ITypeInfo> eventsFromClassInfo(IUnknown *object, const IID &eventInterfac
     ComPtr<ITypeInfo> events;
     ComPtr<IProvideClassInfo> provider;
     ComPtr<ITypeInfo> classInfo;
-    TYPEATTR *attributes = nullptr;
     if (FAILED(object->QueryInterface(IID_IProvideClassInfo, provider.putVoid()))
-        || FAILED(provider->GetClassInfo(classInfo.put())) || !classInfo || FAILED(classInfo->GetTypeAttr(&attributes)))
+        || FAILED(provider->GetClassInfo(classInfo.put())) || !classInfo)
         return events;
-    const WORD interfaces = attributes->cImplTypes;
-    classInfo->ReleaseTypeAttr(attributes);
+    const TypeAttr attributes(classInfo.get());
+    if (!attributes)
+        return events;
     constexpr INT defaultSource = IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE;
-    for (WORD i = 0; i < interfaces; ++i) {
+    for (WORD i = 0; i < attributes->cImplTypes; ++i) {
         INT flags = 0;
         HREFTYPE reference = 0;
         if (SUCCEEDED(classInfo->GetImplTypeFlags(i, &flags)) && (flags & defaultSource) == defaultSource
             && SUCCEEDED(classInfo->GetRefTypeOfImplType(i, &reference))) {
-            classInfo->GetRefTypeInfo(reference, events.put());
-            TYPEATTR *source = nullptr;
-            if (events && SUCCEEDED(events->GetTypeAttr(&source))) {
-                const bool designed = IsEqualGUID(source->guid, eventInterface);
-                events->ReleaseTypeAttr(source);
-                if (!designed) {
-                    throw ComError(ErrorNumber::CannotCreateObject, E_NOINTERFACE,
-                                   L"O componente ActiveX não pode criar o objeto: o aplicativo de conferência "
-                                   L"instalado não é de uma versão que o Velmora conheça (os seus eventos são "
-                                   L"outros).");
-                }
-            }
+            if (FAILED(classInfo->GetRefTypeInfo(reference, events.put())))
+                return ComPtr<ITypeInfo>();
+            const TypeAttr source(events.get());
+            if (source && !IsEqualGUID(source->guid, eventInterface))
+                throw notAsDesigned(L"os seus eventos são outros");
             break;
         }
     }
@@ -160,17 +140,16 @@ ComPtr<ITypeInfo> eventsFromClassInfo(IUnknown *object, const IID &eventInterfac
 ComPtr<ITypeInfo> vtableForm(ITypeInfo *info)
 {
     ComPtr<ITypeInfo> form;
-    TYPEATTR *attributes = nullptr;
-    if (FAILED(info->GetTypeAttr(&attributes)))
+    const TypeAttr attributes(info);
+    if (!attributes)
         return form;
-    const TYPEKIND kind = attributes->typekind;
-    info->ReleaseTypeAttr(attributes);
-    if (kind == TKIND_INTERFACE) {
+    if (attributes->typekind == TKIND_INTERFACE) {
         info->AddRef();
         *form.put() = info;
-    } else if (HREFTYPE reference = 0;
-               kind == TKIND_DISPATCH && SUCCEEDED(info->GetRefTypeOfImplType(-1, &reference))) {
-        info->GetRefTypeInfo(reference, form.put());
+    } else if (HREFTYPE reference = 0; attributes->typekind == TKIND_DISPATCH
+                                       && SUCCEEDED(info->GetRefTypeOfImplType(-1, &reference))
+                                       && FAILED(info->GetRefTypeInfo(reference, form.put()))) {
+        form.reset();
     }
     return form;
 }
@@ -183,8 +162,22 @@ VARTYPE pointee(const TYPEDESC &type)
 
 } // namespace
 
-CallFailure callFailure(HRESULT hr)
+ComError::ComError(ErrorNumber number, std::wstring description, bool busy)
+    : std::runtime_error(narrow(description)), m_number(number), m_description(std::move(description)), m_busy(busy)
 {
+}
+
+ComError creationError(HRESULT hr, const wchar_t *step)
+{
+    return ComError(ErrorNumber::CannotCreateObject, std::wstring(linkWords(ErrorNumber::CannotCreateObject)) + L": "
+                                                         + step + L" (" + systemMessage(hr) + L"); "
+                                                         + registrationAdvice(hr));
+}
+
+ComError callError(HRESULT hr, const wchar_t *what, const std::wstring &applicationSays)
+{
+    const std::wstring detail = systemMessage(hr)
+                                + (applicationSays.empty() ? L"" : L"; o aplicativo diz: " + applicationSays);
     switch (hr) {
     case HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE):
     case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED):
@@ -193,32 +186,40 @@ CallFailure callFailure(HRESULT hr)
     case RPC_E_SERVER_DIED:
     case RPC_E_SERVER_DIED_DNE:
     case CO_E_OBJNOTCONNECTED:
-        return CallFailure::Gone;
+        return ComError(ErrorNumber::ServerUnavailable,
+                        std::wstring(linkWords(ErrorNumber::ServerUnavailable))
+                            + L": o aplicativo de conferência não responde mais ao pedido de " + what + L" (" + detail
+                            + L").");
     case RPC_E_CALL_REJECTED:
     case RPC_E_CALL_CANCELED:
     case RPC_E_SERVERCALL_RETRYLATER:
     case RPC_E_SERVERCALL_REJECTED:
     case RPC_E_TIMEOUT:
-        return CallFailure::Busy;
+        return ComError(
+            ErrorNumber::AutomationError,
+            std::wstring(BusyWords) + L": não atendeu a tempo ao pedido de " + what + L" (" + detail + L").", true);
     default:
-        return CallFailure::Other;
+        return ComError(ErrorNumber::AutomationError, std::wstring(linkWords(ErrorNumber::AutomationError)) + L" ao "
+                                                          + what + L" (" + detail + L").");
     }
 }
 
-ComError::ComError(ErrorNumber number, HRESULT hr, std::wstring description, bool busy)
-    : std::runtime_error(narrow(description)), m_number(number), m_hr(hr), m_description(std::move(description)),
-      m_busy(busy)
+ComError notAsDesigned(const std::wstring &why)
 {
+    return ComError(ErrorNumber::CannotCreateObject,
+                    std::wstring(linkWords(ErrorNumber::CannotCreateObject))
+                        + L": o aplicativo de conferência instalado não é de uma versão que o Velmora conheça (" + why
+                        + L").");
 }
 
 ComApartment::ComApartment()
 {
     const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (hr == RPC_E_CHANGED_MODE) {
-        throw ComError(ErrorNumber::CannotCreateObject, hr,
-                       L"O componente ActiveX não pode criar o objeto: a janela precisa de um apartamento de thread "
-                       L"único (STA) para receber os eventos do aplicativo de conferência, e esta thread está num "
-                       L"apartamento multithread ("
+        throw ComError(ErrorNumber::CannotCreateObject,
+                       std::wstring(linkWords(ErrorNumber::CannotCreateObject))
+                           + L": a janela precisa de um apartamento de thread único (STA) para receber os eventos do "
+                             L"aplicativo de conferência, e esta thread está num apartamento multithread ("
                            + systemMessage(hr) + L").");
     }
     // Qt has usually made the window thread one already; this counts one more use.
@@ -231,31 +232,10 @@ ComApartment::~ComApartment()
         CoUninitialize();
 }
 
-void ComAutomationClient::fail(HRESULT hr, const wchar_t *what) const
-{
-    const std::wstring server = m_supportsErrorInfo ? serverDescription() : std::wstring();
-    const std::wstring detail = systemMessage(hr) + (server.empty() ? L"" : L"; o aplicativo diz: " + server);
-    const CallFailure failure = callFailure(hr);
-    if (failure == CallFailure::Busy) {
-        throw ComError(ErrorNumber::AutomationError, hr,
-                       std::wstring(L"O aplicativo de conferência está ocupado: não atendeu a tempo ao pedido de ")
-                           + what + L" (" + detail + L").",
-                       true);
-    }
-    if (failure == CallFailure::Gone) {
-        throw ComError(ErrorNumber::ServerUnavailable, hr,
-                       std::wstring(L"A máquina do servidor remoto não existe ou não está disponível: o aplicativo "
-                                    L"de conferência não responde mais ao ")
-                           + what + L" (" + detail + L").");
-    }
-    throw ComError(ErrorNumber::AutomationError, hr,
-                   std::wstring(L"Erro de automação ao ") + what + L" (" + detail + L").");
-}
-
 void ComAutomationClient::checked(HRESULT hr, const wchar_t *what) const
 {
     if (FAILED(hr))
-        fail(hr, what);
+        throw callError(hr, what, m_supportsErrorInfo ? serverDescription() : std::wstring());
 }
 
 ComAutomationClient::ComAutomationClient(ChatTextHandler onChatText)
@@ -264,10 +244,10 @@ ComAutomationClient::ComAutomationClient(ChatTextHandler onChatText)
     HRESULT hr = CoCreateInstance(ClassId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
                                   unknown.putVoid());
     if (FAILED(hr))
-        cannotCreate(hr, L"o aplicativo de conferência não está registrado ou não pôde ser iniciado");
+        throw creationError(hr, L"o aplicativo de conferência não está registrado ou não pôde ser iniciado");
     hr = unknown.queryInto(DefaultInterfaceId, m_conference);
     if (FAILED(hr))
-        cannotCreate(hr, L"o objeto não oferece a interface da conferência");
+        throw creationError(hr, L"o objeto não oferece a interface da conferência");
 
     checkSignatures();
 
@@ -281,12 +261,12 @@ ComAutomationClient::ComAutomationClient(ChatTextHandler onChatText)
     if (SUCCEEDED(hr))
         hr = container->FindConnectionPoint(EventInterfaceId, m_connectionPoint.put());
     if (FAILED(hr))
-        cannotCreate(hr, L"o objeto não oferece os eventos da conferência");
+        throw creationError(hr, L"o objeto não oferece os eventos da conferência");
     *m_sink.put() = new ComEventSink(EventInterfaceId, m_chatDispId, std::move(onChatText));
     hr = m_connectionPoint->Advise(static_cast<IDispatch *>(m_sink.get()), &m_cookie);
     if (FAILED(hr)) {
         m_sink->detach();
-        cannotCreate(hr, L"não foi possível assinar os eventos da conferência");
+        throw creationError(hr, L"não foi possível assinar os eventos da conferência");
     }
     m_worker = std::make_unique<ComCallWorker>(m_conference.get(), DefaultInterfaceId, m_connectionPoint.get());
 }
@@ -298,7 +278,7 @@ ComAutomationClient::~ComAutomationClient()
     // answer is waited on briefly, then left to the process's end: releasing
     // what it holds would be calls on it too.
     m_sink->detach();
-    const ComMessageFilter::Limit exiting(ExitLimitMs);
+    m_exiting.emplace(ExitLimitMs);
     const DWORD cookie = m_cookie;
     const HRESULT hr = m_worker->run(
         [cookie](IUnknown *, IConnectionPoint *events) { return events->Unadvise(cookie); }, ExitLimitMs,
@@ -321,21 +301,18 @@ void ComAutomationClient::checkSignatures() const
         || FAILED(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put())) || !info)
         return; // no type library loaded: nothing to compare with
     const std::wstring problem = signatureProblem(info.get());
-    if (!problem.empty()) {
-        throw ComError(ErrorNumber::CannotCreateObject, E_NOINTERFACE,
-                       L"O componente ActiveX não pode criar o objeto: o aplicativo de conferência instalado não é "
-                       L"de uma versão que o Velmora conheça ("
-                           + problem + L").");
-    }
+    if (!problem.empty())
+        throw notAsDesigned(problem);
 }
 
 std::wstring ComAutomationClient::signatureProblem(ITypeInfo *typeInfo)
 {
     const ComPtr<ITypeInfo> form = vtableForm(typeInfo);
-    TYPEATTR *attributes = nullptr;
-    if (!form || FAILED(form->GetTypeAttr(&attributes)))
+    const TypeAttr attributes(form.get());
+    if (!attributes)
         return L"a interface da conferência não está descrita";
-    const bool sameInterface = IsEqualGUID(attributes->guid, DefaultInterfaceId);
+    if (!IsEqualGUID(attributes->guid, DefaultInterfaceId))
+        return L"a interface da conferência é outra";
     const WORD functions = attributes->cFuncs;
     // The table's entries are as wide as the server's pointers, which a
     // 32-bit application's type library describes for 32 bits: seven
@@ -345,31 +322,29 @@ std::wstring ComAutomationClient::signatureProblem(ITypeInfo *typeInfo)
         if (attributes->cbSizeVft == width * (7 + functions))
             entry = width;
     }
-    form->ReleaseTypeAttr(attributes);
-    if (!sameInterface)
-        return L"a interface da conferência é outra";
     bool audioFound = false;
     bool sendFound = false;
     std::wstring problem;
     for (WORD i = 0; i < functions && problem.empty(); ++i) {
-        FUNCDESC *function = nullptr;
-        if (FAILED(form->GetFuncDesc(i, &function)))
+        const FuncDesc function(form.get(), i);
+        if (!function)
             continue;
         const int slot = int(function->oVft / entry);
-        const bool plain = function->callconv == CC_STDCALL && function->elemdescFunc.tdesc.vt == VT_HRESULT
-                           && function->cParams == 1;
-        const TYPEDESC &parameter = function->lprgelemdescParam[0].tdesc;
+        // A method of the form designed: one parameter, an HRESULT back.
+        const TYPEDESC *parameter = function->callconv == CC_STDCALL && function->elemdescFunc.tdesc.vt == VT_HRESULT
+                                            && function->cParams == 1
+                                        ? &function->lprgelemdescParam[0].tdesc
+                                        : nullptr;
         if (slot == ReceivingAudioSlot) {
             audioFound = true;
-            const VARTYPE value = plain ? pointee(parameter) : VARTYPE(VT_EMPTY);
+            const VARTYPE value = parameter ? pointee(*parameter) : VARTYPE(VT_EMPTY);
             if (function->invkind != INVOKE_PROPERTYGET || (value != VT_BOOL && value != VT_I2))
                 problem = L"a posição 13 não é a leitura de um inteiro de 16 bits";
         } else if (slot == SendChatTextSlot) {
             sendFound = true;
-            if (function->invkind != INVOKE_FUNC || !plain || parameter.vt != VT_BSTR)
+            if (function->invkind != INVOKE_FUNC || !parameter || parameter->vt != VT_BSTR)
                 problem = L"a posição 40 não é um método que recebe um texto";
         }
-        form->ReleaseFuncDesc(function);
     }
     if (problem.empty() && (!audioFound || !sendFound))
         problem = L"faltam as posições 13 e 40 da interface da conferência";

@@ -7,7 +7,7 @@
 #include "conference_link/com_call_worker.h"
 #include "conference_link/com_event_sink.h"
 #include "conference_link/com_message_filter.h"
-#include "conference_link/com_raii.h"
+#include "runtime/com_owners.h"
 #include "runtime/error_number.h"
 
 #include <windows.h>
@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -37,36 +38,35 @@ private:
     bool m_initialised = false;
 };
 
-// What a failed call's HRESULT means for the program: the server has gone
-// (462, the program ends), it is busy or slow (the call was refused or not
-// answered in time: the program goes on), or anything else (440).
-enum class CallFailure {
-    Gone,
-    Busy,
-    Other
-};
-CallFailure callFailure(HRESULT hr);
-
-// A failing HRESULT as the operator sees it: a classic run-time number
-// (429 creation, 462 the server has gone, 440 any other automation error)
-// and a description in Portuguese.
+// A failure of the conference link as the operator sees it (the Qt-free
+// twin of AppError): a classic run-time number (429 creation, 462 the
+// server has gone, 440 any other automation error), a description in
+// Portuguese, and whether the application is busy (it refused the call or
+// did not answer in time: busy or slow, not gone, the program goes on).
 class ComError : public std::runtime_error
 {
 public:
-    ComError(ErrorNumber number, HRESULT hr, std::wstring description, bool busy = false);
+    ComError(ErrorNumber number, std::wstring description, bool busy = false);
 
     ErrorNumber number() const noexcept { return m_number; }
-    HRESULT hresult() const noexcept { return m_hr; }
     const std::wstring &description() const noexcept { return m_description; }
-    // Refused or not answered in time: busy or slow, not gone.
     bool busy() const noexcept { return m_busy; }
 
 private:
     ErrorNumber m_number;
-    HRESULT m_hr;
     std::wstring m_description;
     bool m_busy;
 };
+
+// The one place a failed HRESULT becomes Velmora's error, with its number and
+// words: creating the object, at the step named (429, with what the operator
+// can do about it), or a call on it (462 when the application has gone, busy
+// when it refused or did not answer in time, 440 for anything else, the
+// application's own explanation after the system's).
+ComError creationError(HRESULT hr, const wchar_t *step);
+ComError callError(HRESULT hr, const wchar_t *what, const std::wstring &applicationSays = std::wstring());
+// The object cannot be used as designed, for the reason given (429).
+ComError notAsDesigned(const std::wstring &why);
 
 class ComAutomationClient
 {
@@ -129,10 +129,12 @@ private:
     void checkSignatures() const;
     // The outcome of a call made; throws ComError for a failure.
     void checked(HRESULT hr, const wchar_t *what) const;
-    [[noreturn]] void fail(HRESULT hr, const wchar_t *what) const;
 
     ComApartment m_apartment;
     ComMessageFilter m_filter;
+    // At the end, the limit every last call on the application waits under:
+    // set as the end begins, it goes after every member below has let go.
+    std::optional<ComMessageFilter::Limit> m_exiting;
     ComPtr<IUnknown> m_conference; // the default interface
     bool m_supportsErrorInfo = false;
     ComPtr<IConnectionPoint> m_connectionPoint;

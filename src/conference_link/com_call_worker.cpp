@@ -1,6 +1,6 @@
 #include "conference_link/com_call_worker.h"
 
-#include "conference_link/com_raii.h"
+#include "runtime/com_owners.h"
 
 #include <utility>
 
@@ -35,8 +35,8 @@ struct ComCallWorker::Shared {
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     // The window thread's references, marshalled for the worker to take its own.
-    IStream *conferenceStream = nullptr;
-    IStream *eventsStream = nullptr;
+    MarshalledInterface conferenceStream;
+    MarshalledInterface eventsStream;
     HRESULT marshalled = E_UNEXPECTED;
     IID conferenceInterface = IID_IUnknown;
 
@@ -67,11 +67,9 @@ struct ComCallWorker::Shared {
             ComPtr<IConnectionPoint> events;
             HRESULT reached = self->marshalled;
             if (SUCCEEDED(reached))
-                reached = CoGetInterfaceAndReleaseStream(std::exchange(self->conferenceStream, nullptr),
-                                                         self->conferenceInterface, conference.putVoid());
+                reached = self->conferenceStream.take(self->conferenceInterface, conference.putVoid());
             if (SUCCEEDED(reached))
-                reached = CoGetInterfaceAndReleaseStream(std::exchange(self->eventsStream, nullptr),
-                                                         IID_IConnectionPoint, events.putVoid());
+                reached = self->eventsStream.take(IID_IConnectionPoint, events.putVoid());
             SetEvent(self->ready);
             AcquireSRWLockExclusive(&self->lock);
             for (;;) {
@@ -105,11 +103,9 @@ ComCallWorker::ComCallWorker(IUnknown *conference, REFIID conferenceInterface, I
     : m_shared(std::make_shared<Shared>())
 {
     m_shared->conferenceInterface = conferenceInterface;
-    m_shared->marshalled = CoMarshalInterThreadInterfaceInStream(conferenceInterface, conference,
-                                                                 &m_shared->conferenceStream);
+    m_shared->marshalled = m_shared->conferenceStream.marshal(conferenceInterface, conference);
     if (SUCCEEDED(m_shared->marshalled))
-        m_shared->marshalled = CoMarshalInterThreadInterfaceInStream(IID_IConnectionPoint, events,
-                                                                     &m_shared->eventsStream);
+        m_shared->marshalled = m_shared->eventsStream.marshal(IID_IConnectionPoint, events);
     DWORD index = 0;
     auto *handedOver = new std::shared_ptr<Shared>(m_shared);
     if (HANDLE thread = CreateThread(nullptr, 0, Shared::start, handedOver, 0, nullptr)) {
@@ -119,12 +115,8 @@ ComCallWorker::ComCallWorker(IUnknown *conference, REFIID conferenceInterface, I
         delete handedOver;
     }
     // What the worker did not take (it failed half way) is let go here.
-    for (IStream **stream : {&m_shared->conferenceStream, &m_shared->eventsStream}) {
-        if (*stream) {
-            CoReleaseMarshalData(*stream);
-            std::exchange(*stream, nullptr)->Release();
-        }
-    }
+    m_shared->conferenceStream.letGo();
+    m_shared->eventsStream.letGo();
 }
 
 ComCallWorker::~ComCallWorker()

@@ -7,12 +7,9 @@
 
 namespace {
 
-// Busy or slow as ConferenceBusy, for whoever hears of it.
 [[noreturn]] void rethrow(const ComError &error)
 {
-    if (error.busy())
-        throw ConferenceBusy(error.number(), QString::fromStdWString(error.description()));
-    throw AppError(error.number(), QString::fromStdWString(error.description()));
+    throw AppError(error.number(), QString::fromStdWString(error.description()), error.busy());
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "conference_link/com_event_sink.h"
 
-#include "conference_link/com_raii.h"
+#include "runtime/com_owners.h"
 
 #include <oleauto.h>
 

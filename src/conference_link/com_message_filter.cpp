@@ -1,5 +1,7 @@
 #include "conference_link/com_message_filter.h"
 
+#include "runtime/com_owners.h"
+
 namespace {
 
 DWORD callLimit();
@@ -42,7 +44,7 @@ public:
 
 struct ThreadState {
     ThreadFilter filter;
-    IMessageFilter *previous = nullptr;
+    ComPtr<IMessageFilter> previous;
     int users = 0;
     bool registered = false;
     DWORD limitMs = ComMessageFilter::CallLimitMs;
@@ -60,7 +62,7 @@ DWORD callLimit()
 ComMessageFilter::ComMessageFilter()
 {
     if (state.users++ == 0)
-        state.registered = SUCCEEDED(CoRegisterMessageFilter(&state.filter, &state.previous));
+        state.registered = SUCCEEDED(CoRegisterMessageFilter(&state.filter, state.previous.put()));
 }
 
 ComMessageFilter::~ComMessageFilter()
@@ -68,20 +70,14 @@ ComMessageFilter::~ComMessageFilter()
     if (--state.users > 0 || !state.registered)
         return;
     state.registered = false;
-    IMessageFilter *current = nullptr;
-    CoRegisterMessageFilter(state.previous, &current);
-    if (current && current != &state.filter) {
+    ComPtr<IMessageFilter> current;
+    CoRegisterMessageFilter(state.previous.get(), current.put());
+    if (current && current.get() != &state.filter) {
         // Somebody registered a filter over ours since: theirs stays.
-        IMessageFilter *putBack = nullptr;
-        CoRegisterMessageFilter(current, &putBack);
-        if (putBack)
-            putBack->Release();
+        ComPtr<IMessageFilter> putBack;
+        CoRegisterMessageFilter(current.get(), putBack.put());
     }
-    if (current)
-        current->Release();
-    if (state.previous)
-        state.previous->Release();
-    state.previous = nullptr;
+    state.previous.reset();
 }
 
 ComMessageFilter::Limit::Limit(DWORD ms) : m_previous(state.limitMs)

@@ -1,22 +1,25 @@
 #pragma once
 
-// The window thread's message filter: it lets the thread wait out a
-// conference application that is busy (showing a dialog, say), retrying a
-// refused call every RetryDelayMs, and never waits on one longer than the
-// thread's call limit (CallLimitMs unless a Limit says otherwise): a call
-// still refused or unanswered then fails, busy, and the window goes on.
+// The window thread's message filter, for the calls the thread makes itself
+// (creating the conference's object and connecting to its events; the other
+// calls are the call worker's, which retries and bounds them): a call a busy
+// application refuses is made again every RetryDelayMs within the thread's
+// call limit (CallLimitMs unless a Limit says otherwise), and fails, busy,
+// past it; the conference's events are always taken.
 //
 // One filter a thread, however many links it has: registered while at least
 // one ComMessageFilter lives on the thread; when the last one goes, the filter
 // that was there before is put back, and only if ours is still the one
 // registered.
+#include "runtime/call_limit.h"
+
 #include <windows.h>
 #include <objidl.h>
 
 class ComMessageFilter
 {
 public:
-    static constexpr DWORD CallLimitMs = 5000;
+    static constexpr DWORD CallLimitMs = DWORD(::CallLimitMs);
     static constexpr DWORD RetryDelayMs = 100;
 
     ComMessageFilter();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/app_error.h"
+#include "runtime/call_limit.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -10,18 +11,10 @@
 
 #include <memory>
 
-// A call the conference application did not take or answer within
-// ConferenceLink::CallLimitMs: it is busy or slow, not gone. Whatever was
-// asked may still be done by it later.
-class ConferenceBusy : public AppError
-{
-public:
-    using AppError::AppError;
-};
-
 // The conference application as the chat window sees it. A call either
-// succeeds or fails with AppError: ConferenceBusy while the application is
-// busy or slow, 462 once it has gone. Received texts are handed on queued,
+// succeeds or fails with AppError: busy (AppError::isBusy) while the
+// application refuses or does not answer within CallLimitMs, 462 once it
+// has gone. Received texts are handed on queued,
 // on the window thread and in order, each after the call that brought it has
 // returned, and a few milliseconds' worth at a time: a burst of thousands
 // never holds the window for long, and the window's timer and input run
@@ -36,11 +29,11 @@ public:
     static std::unique_ptr<ConferenceLink> create();
 
     // No call holds the window longer than this.
-    static constexpr int CallLimitMs = 5000;
+    static constexpr int CallLimitMs = ::CallLimitMs;
 
     ~ConferenceLink() override = default;
 
-    // Throws AppError (ConferenceBusy when the application is busy or slow).
+    // Throws AppError (busy when the application is busy or slow).
     virtual void sendChatText(const QString &text) = 0;
     // Asks for the receive-audio state without waiting on the application:
     // the answer comes as ReceivingAudio, a failure as ReceivingAudioFailed,

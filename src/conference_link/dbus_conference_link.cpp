@@ -17,6 +17,12 @@ const QString Service = QString::fromLatin1(ConferenceBus::Service);
 const QString Path = QString::fromLatin1(ConferenceBus::Path);
 const QString Interface = QString::fromLatin1(ConferenceBus::Interface);
 
+// The report's words for number, then what happened.
+QString words(ErrorNumber number, const QString &happened)
+{
+    return QString::fromWCharArray(linkWords(number)) + QStringLiteral(": ") + happened;
+}
+
 // Whether errorName is one of names (D-Bus's own error names).
 bool isOneOf(const QString &errorName, std::initializer_list<const char *> names)
 {
@@ -33,23 +39,26 @@ QDBusMessage checked(const QDBusMessage &reply, const QString &what)
     // No answer in time: the application is busy or slow.
     if (isOneOf(name, {"org.freedesktop.DBus.Error.NoReply", "org.freedesktop.DBus.Error.Timeout",
                        "org.freedesktop.DBus.Error.TimedOut", ConferenceBus::BusyError})) {
-        throw ConferenceBusy(ErrorNumber::AutomationError,
-                             QStringLiteral("O aplicativo de conferência está ocupado: não respondeu em %1 segundos ao "
-                                            "%2.")
-                                 .arg(ConferenceLink::CallLimitMs / 1000)
-                                 .arg(what));
+        throw AppError(ErrorNumber::AutomationError,
+                       QStringLiteral("%1: não respondeu em %2 segundos ao %3.")
+                           .arg(QString::fromWCharArray(BusyWords))
+                           .arg(ConferenceLink::CallLimitMs / 1000)
+                           .arg(what),
+                       true);
     }
     // The application has left the bus, or the bus itself has gone.
     if (isOneOf(name, {"org.freedesktop.DBus.Error.ServiceUnknown", "org.freedesktop.DBus.Error.NameHasNoOwner",
                        "org.freedesktop.DBus.Error.Disconnected", "org.freedesktop.DBus.Error.NoServer",
                        ConferenceBus::GoneError})) {
         throw AppError(ErrorNumber::ServerUnavailable,
-                       QStringLiteral("O aplicativo de conferência não está mais disponível (%1).").arg(name));
+                       words(ErrorNumber::ServerUnavailable,
+                             QStringLiteral("o aplicativo de conferência não está mais disponível (%1).").arg(name)));
     }
     // The conference's own description of why it refused, when it gave one.
     const QString why = name == QLatin1String(ConferenceBus::FailedError) ? reply.errorMessage() : name;
     throw AppError(ErrorNumber::AutomationError,
-                   QStringLiteral("Erro de automação: o aplicativo de conferência recusou o %1 (%2).").arg(what, why));
+                   words(ErrorNumber::AutomationError,
+                         QStringLiteral("o aplicativo de conferência recusou o %1 (%2).").arg(what, why)));
 }
 
 } // namespace
@@ -57,16 +66,19 @@ QDBusMessage checked(const QDBusMessage &reply, const QString &what)
 DbusConferenceLink::DbusConferenceLink(const QDBusConnection &bus) : m_bus(bus)
 {
     if (!m_bus.isConnected()) {
-        throw AppError(ErrorNumber::CannotCreateObject,
-                       QStringLiteral("O componente não pode criar o objeto: não há barramento de sessão D-Bus (%1).")
-                           .arg(m_bus.lastError().message()));
+        throw AppError(
+            ErrorNumber::CannotCreateObject,
+            words(ErrorNumber::CannotCreateObject,
+                  QStringLiteral("não há barramento de sessão D-Bus (%1).").arg(m_bus.lastError().message())));
     }
     const auto owned = m_bus.interface()->isServiceRegistered(Service);
     if (!owned.isValid() || !owned.value()) {
-        throw AppError(ErrorNumber::CannotCreateObject,
-                       QStringLiteral("O componente não pode criar o objeto: o aplicativo de conferência não está em "
-                                      "execução (ninguém atende por %1 no barramento de sessão).")
-                           .arg(Service));
+        throw AppError(
+            ErrorNumber::CannotCreateObject,
+            words(ErrorNumber::CannotCreateObject,
+                  QStringLiteral("o aplicativo de conferência não está em execução (ninguém atende por %1 no "
+                                 "barramento de sessão).")
+                      .arg(Service)));
     }
     auto *events = new DbusSignalReader(Service, Path, Interface, QStringLiteral("ChatTextReceived"), this);
     connect(events, &DbusSignalReader::received, this, &DbusConferenceLink::received);

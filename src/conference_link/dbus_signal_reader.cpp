@@ -14,10 +14,10 @@ namespace {
 {
     const QString why = QString::fromUtf8(error.message ? error.message : "");
     dbus_error_free(&error);
-    throw AppError(ErrorNumber::CannotCreateObject,
-                   QStringLiteral("O componente não pode criar o objeto: não foi possível assinar os eventos do "
-                                  "aplicativo de conferência (%1).")
-                       .arg(why));
+    throw AppError(
+        ErrorNumber::CannotCreateObject,
+        QString::fromWCharArray(linkWords(ErrorNumber::CannotCreateObject))
+            + QStringLiteral(": não foi possível assinar os eventos do aplicativo de conferência (%1).").arg(why));
 }
 
 } // namespace

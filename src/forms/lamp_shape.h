@@ -25,7 +25,6 @@ public:
 
     void setAppearance(State state, const QColor &colour, const QString &description);
     void setName(const QString &name);
-    State state() const { return m_state; }
     void setState(State state);
 
     QColor fillColor() const { return look(m_state).colour; }

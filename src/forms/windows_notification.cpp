@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "forms/windows_notification.h"
+#include "runtime/com_owners.h"
 
 #include <QString>
 #include <QWidget>
@@ -37,15 +38,11 @@ bool raiseWindowsNotification(QWidget *window, const QString &text)
     const auto raise = lookUp<RaiseNotification>(automation, "UiaRaiseNotificationEvent");
     if (!hostProvider || !raise)
         return false;
-    IUnknown *provider = nullptr;
-    if (FAILED(hostProvider(reinterpret_cast<HWND>(window->winId()), &provider)) || !provider)
+    ComPtr<IUnknown> provider;
+    if (FAILED(hostProvider(reinterpret_cast<HWND>(window->winId()), provider.put())) || !provider)
         return false;
-    const std::wstring wide = text.toStdWString();
-    BSTR display = SysAllocStringLen(wide.data(), UINT(wide.size()));
-    BSTR activity = SysAllocString(L"Velmora.chat");
-    const HRESULT hr = raise(provider, NotificationKindOther, NotificationProcessingAll, display, activity);
-    SysFreeString(display);
-    SysFreeString(activity);
-    provider->Release();
-    return SUCCEEDED(hr);
+    const Bstr display(text.toStdWString());
+    const Bstr activity(L"Velmora.chat");
+    return SUCCEEDED(
+        raise(provider.get(), NotificationKindOther, NotificationProcessingAll, display.get(), activity.get()));
 }

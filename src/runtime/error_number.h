@@ -21,3 +21,20 @@ constexpr int toInt(ErrorNumber number)
 {
     return static_cast<int>(number);
 }
+
+// The words the error report opens with for the conference link's failures,
+// as operators know them; what happened follows. Written once for both of
+// its bindings (wide, as the Windows one speaks).
+constexpr const wchar_t *linkWords(ErrorNumber number)
+{
+    switch (number) {
+    case ErrorNumber::CannotCreateObject:
+        return L"O componente ActiveX não pode criar o objeto";
+    case ErrorNumber::ServerUnavailable:
+        return L"A máquina do servidor remoto não existe ou não está disponível";
+    default:
+        return L"Erro de automação";
+    }
+}
+// The words of a call the application refused or did not answer in time.
+inline constexpr wchar_t BusyWords[] = L"O aplicativo de conferência está ocupado";

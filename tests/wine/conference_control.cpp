@@ -5,7 +5,7 @@
 //                      audio N | last-sent | sent-count | pid |
 //                      stall poll|send MS | hang poll|send MS | end-stall
 // Prints its answer in UTF-8; exit status 0 on success.
-#include "conference_link/com_raii.h"
+#include "runtime/com_owners.h"
 #include "conference_test_server.h"
 
 #include <cstdio>

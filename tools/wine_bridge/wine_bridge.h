@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/call_limit.h"
+
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QObject>
@@ -21,8 +23,8 @@ class WineBridge : public QObject, protected QDBusContext
 
 public:
     // Every call is answered within this, busy when the application has not
-    // answered by then (the caller gives up at 5 s).
-    static constexpr int AnswerLimitMs = 4500;
+    // answered by then (the caller gives up at its call limit).
+    static constexpr int AnswerLimitMs = BridgeAnswerLimitMs;
     // Wine's start, a new prefix's set-up included, and the object's creation.
     static constexpr int StartLimitMs = 180000;
 

@@ -3,7 +3,7 @@
 // message loop, and a test steers it through ITestControl.
 #include "conference.h"
 
-#include "conference_link/com_raii.h"
+#include "runtime/com_owners.h"
 #include "conference_test_server.h"
 #include "server_module.h"
 

@@ -1,6 +1,6 @@
 #include "server_registration.h"
 
-#include "conference_link/com_raii.h"
+#include "runtime/com_owners.h"
 #include "conference_test_server.h"
 #include "server_module.h"
 

@@ -6,6 +6,7 @@
 // application's events arrive here, in order, between the answers.
 #include "bridge_protocol.h"
 #include "conference_link/com_automation_client.h"
+#include "runtime/call_limit.h"
 
 #include <windows.h>
 
@@ -21,10 +22,6 @@ namespace {
 // or its end.
 constexpr UINT LineMessage = WM_APP + 1;
 constexpr UINT InputEndedMessage = WM_APP + 2;
-
-// Each call is given up below Velmora's own 5 s, so that the answer, busy if
-// need be, reaches it in time.
-constexpr DWORD CallLimitMs = 4000;
 
 std::string toUtf8(const std::wstring &text)
 {
@@ -123,7 +120,9 @@ int wmain()
     try {
         client = std::make_unique<ComAutomationClient>(
             [](const std::wstring &stexto) { writeLine("chat " + BridgeProtocol::escape(toUtf8(stexto))); });
-        client->setCallLimit(CallLimitMs);
+        // Each call is given up below the bridge's own answer limit, so that
+        // the answer, busy if need be, reaches Velmora in time.
+        client->setCallLimit(DWORD(BridgeCallLimitMs));
     } catch (const ComError &error) {
         writeError(error);
         return 1;
