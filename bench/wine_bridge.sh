@@ -13,7 +13,7 @@ source "$root/scripts/lib/x_session.sh"
 source "$root/scripts/lib/wine_prefix.sh"
 can_run_32bit >/dev/null || { echo "| Wine bridge                       | not measured: no 32-bit programs here |"; exit 0; }
 build_wine_test_programs i686 "$build/wine-tests"
-trap 'stop_wine_prefix; end_session' EXIT
+trap end_session EXIT
 start_wine_prefix
 timeout 180 /usr/lib/wine/wine "$build/wine-tests/i686/conference_test_server.exe" /RegServer
 

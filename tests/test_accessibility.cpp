@@ -87,11 +87,30 @@ QString captionOf(QWidget *widget)
     return {};
 }
 
-// Every control directly on a window's form (not the parts controls are
-// made of, such as a text box's scroll bars) has a Portuguese name: its
-// caption where it has one.
-void verifyNamed(const QList<QWidget *> &controls)
+// The controls on a form, found as they are, not listed: every widget on it
+// or in its containers, but for the parts Qt builds a control of (a text
+// box's viewport and scroll bars, named qt_...) and the announcer, which is
+// no control but the voice of the window.
+QList<QWidget *> controlsOf(QWidget *form)
 {
+    QList<QWidget *> controls;
+    for (QObject *child : form->children()) {
+        auto *widget = qobject_cast<QWidget *>(child);
+        if (!widget || widget->isWindow() || widget->objectName().startsWith(QLatin1String("qt_"))
+            || qobject_cast<Announcer *>(widget))
+            continue;
+        controls.append(widget);
+        controls.append(controlsOf(widget));
+    }
+    return controls;
+}
+
+// Every control of a form has a Portuguese name: its caption where it has
+// one. (The number found is checked too, so that the search cannot miss them.)
+void verifyNamed(QWidget *form, qsizetype designed)
+{
+    const QList<QWidget *> controls = controlsOf(form);
+    QCOMPARE(controls.size(), designed);
     for (QWidget *control : controls) {
         const QString name = nameOf(control);
         const QString caption = captionOf(control);
@@ -133,19 +152,16 @@ private slots:
     void everyControlHasAName()
     {
         velmora *w = m_session->window();
-        verifyNamed({w->Command1, w->Label9, w->Frame1, w->Frame4, w->ler, w->gravar, w->sobre, w->Picture1, w->AniGIF1,
-                     w->Label11, w->Command3, w->Text1, w->Frame2, w->Text2, w->Command2, w->Command4, w->Command5,
-                     w->Image1, w->Shape1});
+        verifyNamed(w, 19);
         Ajuda &help = Ajuda::instance();
         QTimer::singleShot(0, &help, [&] {
-            verifyNamed({help.Command1, help.Text1, help.Label1});
+            verifyNamed(help.Command1->parentWidget(), 3);
             help.Unload();
         });
         w->Command3_Click();
         sobre_velmora &about = sobre_velmora::instance();
         QTimer::singleShot(0, &about, [&] {
-            verifyNamed({about.AniGIF2, about.Label1, about.Label4, about.Line1, about.Label2, about.Label5,
-                         about.Label3, about.Line2, about.Label6, about.Line3, about.Command1, about.ret});
+            verifyNamed(about.ret->parentWidget(), 12);
             about.Unload();
         });
         w->sobre_Click();

@@ -46,6 +46,19 @@ stop_wine_prefix() {
     esac
 }
 
+# start_wine_session ARCH OUT: what a test of Windows programs on a screen
+# starts with (after x_session.sh): the test programs for ARCH built into OUT,
+# a virtual X server and a throwaway prefix, all ended with the script. For
+# i686, where this machine cannot execute 32-bit programs, the script ends
+# as skipped (77).
+start_wine_session() {
+    build_wine_test_programs "$1" "$2" || { echo "the test server did not build"; exit 1; }
+    [ "$1" != i686 ] || can_run_32bit || exit 77
+    trap end_session EXIT
+    start_x_server
+    start_wine_prefix
+}
+
 # windows_path LINUX_PATH: the path as the Windows program sees it.
 windows_path() { timeout 30 winepath -w "$1" 2>/dev/null; }
 

@@ -5,20 +5,66 @@
 # The sourcing script sets $work (a temporary folder), $standin (the stand-in
 # conference's executable) and the array pids (processes to end on exit).
 
-# The conference's bus name and the chat window's caption, as the program
-# itself knows them.
-conference_bus_name="$(sed -n 's/.*Service\[\] = "\(.*\)";/\1/p' \
-    "$(dirname "${BASH_SOURCE[0]}")/../../src/conference_link/conference_bus.h.in")"
-CHAT_TITLE="$(sed -n 's/.*setWindowTitle(QStringLiteral("\(.*\)"));/\1/p' \
-    "$(dirname "${BASH_SOURCE[0]}")/../../src/chat_window/velmora.cpp")"
+# The facts the program is built from, read from where it reads them: the
+# conference's bus name (conference_bus.h.in), the message boxes' caption
+# (program.h) and the windows' captions and controls' places (their layout
+# tables, src/*/*.layout). A fact that cannot be read ends the script.
+sources="$(dirname "${BASH_SOURCE[0]}")/../../src"
+# fact FILE REGEX: the first group of the one line of FILE that matches.
+fact() {
+    local found
+    found="$(sed -n "s/$2/\1/p" "$1")"
+    [ -n "$found" ] && [ "$(wc -l <<<"$found")" -eq 1 ] && { echo "$found"; return 0; }
+    echo "cannot read '$2' from $1" >&2
+    return 1
+}
+conference_bus_name="$(fact "$sources/conference_link/conference_bus.h.in" '.*Service\[\] = "\(.*\)";')" || exit 1
+BOX_TITLE="$(fact "$sources/forms/program.h" '.*Name\[\] = "\(.*\)";')" || exit 1
+
+# layout_table FILE PREFIX: PREFIX_CAPTION, PREFIX_SIZE (the client area's
+# width and height in twips), and for each control an array
+# PREFIX_NAME (its name in capitals) of its Left Top Width Height in twips from
+# the window's corner, its containers' places added.
+layout_table() {
+    local assignments
+    assignments="$(awk -v prefix="$2" '
+        /^FORM_CAPTION\("/ { match($0, /"[^"]*"/); print prefix "CAPTION=" substr($0, RSTART, RLENGTH) }
+        /^FORM_SIZE\(/ { line = $0; gsub(/[^0-9,]/, "", line); split(line, f, ","); print prefix "SIZE=(" f[1] " " f[2] ")" }
+        /^FORM_CONTROL\(/ {
+            line = $0; sub(/^FORM_CONTROL\(/, "", line); sub(/\).*$/, "", line); gsub(/ /, "", line)
+            if (split(line, f, ",") != 6) { print "false"; next }
+            x = f[3]; y = f[4]
+            if (f[2] != "form") { x += left[f[2]]; y += top[f[2]] }
+            left[f[1]] = x; top[f[1]] = y
+            printf "%s%s=(%d %d %d %d)\n", prefix, toupper(f[1]), x, y, f[5], f[6]
+        }' "$1")"
+    if ! grep -q "^${2}CAPTION=" <<<"$assignments" || grep -qx false <<<"$assignments"; then
+        echo "cannot read the layout table $1" >&2
+        exit 1
+    fi
+    eval "$assignments"
+}
+layout_table "$sources/chat_window/velmora.layout" ""
+CHAT_TITLE="$CAPTION"
+layout_table "$sources/aux_windows/ajuda.layout" AJUDA_
+HELP_TITLE="$AJUDA_CAPTION"
+AJUDA_RETORNAR=("${AJUDA_COMMAND1[@]}")
+layout_table "$sources/aux_windows/sobre_velmora.layout" SOBRE_VELMORA_
+ABOUT_TITLE="$SOBRE_VELMORA_CAPTION"
+SOBRE_VISITAR=("${SOBRE_VELMORA_COMMAND1[@]}")
+SOBRE_RETORNAR=("${SOBRE_VELMORA_RET[@]}")
+# The lamp's centre, in pixels from the chat window's corner.
+LAMP_X=$(((SHAPE1[0] + SHAPE1[2] / 2) / 15))
+LAMP_Y=$(((SHAPE1[1] + SHAPE1[3] / 2) / 15))
 
 passed=0
 failed=0
 
-# end_session: what a script's exit trap does: ends the processes it started
-# and removes its folder.
+# end_session: what a script's exit trap does: ends the processes it started,
+# and the Wine prefix it made (wine_prefix.sh), and removes its folder.
 end_session() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    if declare -F stop_wine_prefix >/dev/null; then stop_wine_prefix; fi
     wait 2>/dev/null
     rm -rf "$work"
 }
@@ -147,28 +193,12 @@ title_is() {
 }
 # report_says TEXT: the message box's text, copied with Ctrl+C, holds TEXT.
 report_says() {
-    xdotool windowfocus --sync "$(window_named Velmora)" key ctrl+c 2>/dev/null
+    xdotool windowfocus --sync "$(window_named "$BOX_TITLE")" key ctrl+c 2>/dev/null
     wait_for 5 bash -c "xclip -o -selection clipboard 2>/dev/null | grep -qF \"$1\"" && return 0
     echo "the report says: $(xclip -o -selection clipboard 2>/dev/null | head -n 3)"
     return 1
 }
-press_ok() { xdotool windowfocus --sync "$(window_named Velmora)" key Return 2>/dev/null; }
+press_ok() { xdotool windowfocus --sync "$(window_named "$BOX_TITLE")" key Return 2>/dev/null; }
 
-# The controls, in twips from the chat window's corner.
-TEXT1=(240 2160 5895 2655)
-TEXT2=(240 5400 5895 375)
-COMMAND1=(5040 6480 1215 975)
-COMMAND2=(600 5880 2295 375)
-GRAVAR=(120 6480 1815 495)
-LER=(120 7080 1815 495)
-COMMAND5=(3120 6480 1815 495)
-COMMAND3=(4080 7080 855 375)
-SOBRE=(3120 7080 855 375)
-# In the Help and About windows.
-AJUDA_RETORNAR=(4440 3600 1335 615)
-SOBRE_VISITAR=(240 4320 2295 495)
-SOBRE_RETORNAR=(3000 4320 1455 495)
-LAMP_X=$(((2280 + 495 / 2) / 15))
-LAMP_Y=$(((6600 + 375 / 2) / 15))
 GREEN="#00FF00"
 RED="#FF0000"

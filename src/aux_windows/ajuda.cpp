@@ -1,5 +1,6 @@
 #include "aux_windows/ajuda.h"
 
+#include "forms/form_layout.h"
 #include "forms/form_style.h"
 #include "forms/text_box.h"
 #include "runtime/handler.h"
@@ -10,6 +11,13 @@
 #include <QPushButton>
 
 using FormStyle::twipsRect;
+
+// Each window its own table: these constants are this file's alone.
+namespace {
+namespace Place {
+#include "aux_windows/ajuda.layout"
+} // namespace Place
+} // namespace
 
 Ajuda &Ajuda::instance()
 {
@@ -24,7 +32,7 @@ QString Ajuda::helpText()
 
 Ajuda::Ajuda()
 {
-    setWindowTitle(QStringLiteral("Ajuda"));
+    setWindowTitle(Place::Caption);
     QIcon icon;
     for (int size : {16, 32, 48})
         icon.addFile(QStringLiteral(":/velmora/ajuda_%1.png").arg(size), QSize(size, size));
@@ -34,19 +42,19 @@ Ajuda::Ajuda()
 
 void Ajuda::Form_Load(QWidget *form)
 {
-    resize(FormStyle::pixels(6180), FormStyle::pixels(4530));
+    resize(FormStyle::pixels(Place::Size.width), FormStyle::pixels(Place::Size.height));
 
-    Command1 = FormStyle::graphicalButton(form, QStringLiteral("Retornar"), twipsRect(4440, 3600, 1335, 615),
+    Command1 = FormStyle::graphicalButton(form, QStringLiteral("Retornar"), twipsRect(Place::Command1),
                                           0x008080FF, 9.75);
     Command1->setDefault(true);
     Text1 = new TextBox(form);
-    Text1->setGeometry(twipsRect(360, 960, 5415, 2415));
+    Text1->setGeometry(twipsRect(Place::Text1));
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text1->setFont(FormStyle::boldFont(FormStyle::SansSerif, 9.75));
     Text1->setText(helpText());
     Text1->moveCursor(QTextCursor::Start); // the text is read from its first line
     Text1->setAccessibleName(QStringLiteral("Texto de ajuda"));
-    Label1 = FormStyle::label(form, QStringLiteral("Velmora"), twipsRect(720, 120, 4935, 735), 0x00FF0000,
+    Label1 = FormStyle::label(form, QStringLiteral("Velmora"), twipsRect(Place::Label1), 0x00FF0000,
                               FormStyle::boldFont(FormStyle::Serif, 27.75));
 
     setTabOrder(Command1, Text1);

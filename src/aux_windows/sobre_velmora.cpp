@@ -1,5 +1,6 @@
 #include "aux_windows/sobre_velmora.h"
 
+#include "forms/form_layout.h"
 #include "forms/form_style.h"
 #include "runtime/handler.h"
 
@@ -15,6 +16,13 @@
 
 using FormStyle::boldFont;
 using FormStyle::twipsRect;
+
+// Each window its own table: these constants are this file's alone.
+namespace {
+namespace Place {
+#include "aux_windows/sobre_velmora.layout"
+} // namespace Place
+} // namespace
 
 namespace {
 
@@ -61,18 +69,18 @@ void sobre_velmora::restoreDefaultUrlOpener()
 
 sobre_velmora::sobre_velmora()
 {
-    setWindowTitle(QStringLiteral("Sobre"));
+    setWindowTitle(Place::Caption);
     setWindowIcon(QIcon(QStringLiteral(":/velmora/sobre.png")));
     // A fixed single border with neither minimize nor maximize box.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(FormStyle::pixels(4680), FormStyle::pixels(5010));
+    setFixedSize(FormStyle::pixels(Place::Size.width), FormStyle::pixels(Place::Size.height));
 }
 
 void sobre_velmora::Form_Load(QWidget *form)
 {
     AniGIF2 = new QLabel(form);
-    AniGIF2->setGeometry(twipsRect(240, 0, 735, 1335));
+    AniGIF2->setGeometry(twipsRect(Place::AniGIF2));
     auto *tower = new QMovie(QStringLiteral(":/velmora/tower.gif"), QByteArray(), AniGIF2);
     tower->setScaledSize(AniGIF2->size()); // the tall picture scaled down into its box
     tower->setCacheMode(QMovie::CacheAll);
@@ -81,31 +89,31 @@ void sobre_velmora::Form_Load(QWidget *form)
     tower->start();
 
     const QFont sans = boldFont(FormStyle::SansSerif, 8.25);
-    Label1 = FormStyle::label(form, QStringLiteral("CHAT"), twipsRect(1200, 240, 3255, 615),
+    Label1 = FormStyle::label(form, QStringLiteral("CHAT"), twipsRect(Place::Label1),
                               FormStyle::systemColour(FormStyle::SystemColour::ActiveTitleBar),
                               boldFont(FormStyle::SansSerif, 24));
-    Label4 = FormStyle::label(form, QStringLiteral("Versão 1.0  Revisão 0  -  7/2008"), twipsRect(1440, 840, 3015, 375),
+    Label4 = FormStyle::label(form, QStringLiteral("Versão 1.0  Revisão 0  -  7/2008"), twipsRect(Place::Label4),
                               0x00000000, sans);
-    Line1 = FormStyle::horizontalRule(form, 120, 4560, 1320);
-    Label2 = FormStyle::label(form, QStringLiteral("Uma criação de Corvath"), twipsRect(240, 1440, 4095, 495),
+    Line1 = FormStyle::horizontalRule(form, Place::Line1);
+    Label2 = FormStyle::label(form, QStringLiteral("Uma criação de Corvath"), twipsRect(Place::Label2),
                               0x00008000, boldFont(FormStyle::SansSerif, 13.5));
-    Label5 = FormStyle::label(form, QStringLiteral("ORBEL"), twipsRect(1440, 1800, 1455, 615),
+    Label5 = FormStyle::label(form, QStringLiteral("ORBEL"), twipsRect(Place::Label5),
                               FormStyle::systemColour(FormStyle::SystemColour::Desktop),
                               boldFont(FormStyle::Serif, 24));
     Label3 = FormStyle::label(form, QStringLiteral("VARNOSK Análise e Desenvolvimento de Sistemas"),
-                              twipsRect(120, 2520, 4455, 375), 0x00000000, sans);
-    Line2 = FormStyle::horizontalRule(form, 120, 4560, 3000);
+                              twipsRect(Place::Label3), 0x00000000, sans);
+    Line2 = FormStyle::horizontalRule(form, Place::Line2);
     Label6 = FormStyle::label(form,
                               QStringLiteral("corvath@orbel.example.net\nPrograma livre: use, copie, estude e "
                                              "modifique à vontade, sem garantia de qualquer tipo."),
-                              twipsRect(120, 3120, 4455, 855), 0x00000000, sans);
+                              twipsRect(Place::Label6), 0x00000000, sans);
     Label6->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Line3 = FormStyle::horizontalRule(form, 120, 4560, 4080);
+    Line3 = FormStyle::horizontalRule(form, Place::Line3);
     for (QFrame *line : {Line1, Line2, Line3})
         line->setAccessibleName(QStringLiteral("Linha divisória"));
     Command1 = FormStyle::graphicalButton(form, QStringLiteral("Visitar Servidor  ORBEL"),
-                                          twipsRect(240, 4320, 2295, 495), 0x00FFFFC0);
-    ret = FormStyle::graphicalButton(form, QStringLiteral("Retornar"), twipsRect(3000, 4320, 1455, 495), 0x00C0C0FF);
+                                          twipsRect(Place::Command1), 0x00FFFFC0);
+    ret = FormStyle::graphicalButton(form, QStringLiteral("Retornar"), twipsRect(Place::ret), 0x00C0C0FF);
 
     setTabOrder(ret, Command1);
     connect(Command1, &QPushButton::clicked, this, &sobre_velmora::Command1_Click);

@@ -6,6 +6,7 @@
 #include "forms/accessible_event_gate.h"
 #include "forms/animated_picture.h"
 #include "forms/announcer.h"
+#include "forms/form_layout.h"
 #include "forms/form_style.h"
 #include "forms/lamp_shape.h"
 #include "forms/msg_box.h"
@@ -38,6 +39,13 @@ static void initResources()
 {
     Q_INIT_RESOURCE(resources);
 }
+
+// Each window its own table: these constants are this file's alone.
+namespace {
+namespace Place {
+#include "chat_window/velmora.layout"
+} // namespace Place
+} // namespace
 
 namespace {
 constexpr quint32 Blue = 0x00FF0000;
@@ -93,29 +101,29 @@ void velmora::buildControls()
     FormStyle::installFontSubstitutes();
     static const bool accessibleRoles = (QAccessible::installFactory(accessibleChatWindow), true);
     Q_UNUSED(accessibleRoles);
-    setWindowTitle(QStringLiteral("Chat por ORBEL"));
+    setWindowTitle(Place::Caption);
     setWindowIcon(QIcon(QString::fromLatin1(Program::IconPath)));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(FormStyle::defaultFont());
-    resize(FormStyle::pixels(6390), FormStyle::pixels(7695));
+    resize(FormStyle::pixels(Place::Size.width), FormStyle::pixels(Place::Size.height));
 
-    Command1 = FormStyle::graphicalButton(this, QStringLiteral("Encerrar programa"), twipsRect(5040, 6480, 1215, 975),
+    Command1 = FormStyle::graphicalButton(this, QStringLiteral("Encerrar programa"), twipsRect(Place::Command1),
                                           0x008080FF, 9.75);
-    Label9 = FormStyle::label(this, QStringLiteral("Conferência - CHAT"), twipsRect(120, 1080, 6135, 855), Blue,
+    Label9 = FormStyle::label(this, QStringLiteral("Conferência - CHAT"), twipsRect(Place::Label9), Blue,
                               boldFont(FormStyle::Serif, 33));
     Label9->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Frame1 = FormStyle::frame(this, QStringLiteral("Recebe texto"), twipsRect(120, 1920, 6135, 3135));
-    Frame4 = FormStyle::frame(this, QStringLiteral("Áudio RX"), twipsRect(2040, 6360, 975, 735));
-    ler = FormStyle::graphicalButton(this, QStringLiteral("Ler CHAT gravado"), twipsRect(120, 7080, 1815, 495),
+    Frame1 = FormStyle::frame(this, QStringLiteral("Recebe texto"), twipsRect(Place::Frame1));
+    Frame4 = FormStyle::frame(this, QStringLiteral("Áudio RX"), twipsRect(Place::Frame4));
+    ler = FormStyle::graphicalButton(this, QStringLiteral("Ler CHAT gravado"), twipsRect(Place::ler),
                                      0x00FFFF00);
-    gravar = FormStyle::graphicalButton(this, QStringLiteral("Gravar CHAT"), twipsRect(120, 6480, 1815, 495),
+    gravar = FormStyle::graphicalButton(this, QStringLiteral("Gravar CHAT"), twipsRect(Place::gravar),
                                         0x0000FF00);
-    sobre = FormStyle::graphicalButton(this, QStringLiteral("Sobre"), twipsRect(3120, 7080, 855, 375), 0x0000FFFF);
+    sobre = FormStyle::graphicalButton(this, QStringLiteral("Sobre"), twipsRect(Place::sobre), 0x0000FFFF);
 
     Picture1 = new QFrame(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(twipsRect(120, 120, 6135, 975));
+    Picture1->setGeometry(twipsRect(Place::Picture1));
     Picture1->setFrameStyle(QFrame::Box | QFrame::Plain);
     Picture1->setAutoFillBackground(true);
     QPalette white = Picture1->palette();
@@ -127,21 +135,21 @@ void velmora::buildControls()
 
     // On the banner's white, opaque: a new frame repaints only itself.
     AniGIF1 = new AnimatedPicture(QStringLiteral(":/velmora/antenna.gif"), bgr(White), Picture1);
-    AniGIF1->setGeometry(twipsRect(120, 0, 615, 855).translated(inside));
+    AniGIF1->setGeometry(twipsRect(Place::AniGIF1).translated(inside));
 
-    Label11 = FormStyle::label(Picture1, QStringLiteral("chat"), twipsRect(4680, 600, 1335, 255).translated(inside),
+    Label11 = FormStyle::label(Picture1, QStringLiteral("chat"), twipsRect(Place::Label11).translated(inside),
                                Blue, boldFont(FormStyle::Serif, 12));
 
-    Command3 = FormStyle::graphicalButton(this, QStringLiteral("Ajuda"), twipsRect(4080, 7080, 855, 375), 0x0080C0FF);
+    Command3 = FormStyle::graphicalButton(this, QStringLiteral("Ajuda"), twipsRect(Place::Command3), 0x0080C0FF);
 
     Text1 = new TextBox(Frame1);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Text1->setGeometry(twipsRect(120, 240, 5895, 2655));
+    Text1->setGeometry(twipsRect(Place::Text1));
     AccessibleEventGate::quieten(Text1);
 
-    Frame2 = FormStyle::frame(this, QStringLiteral("Envia texto"), twipsRect(120, 5160, 6135, 1215));
+    Frame2 = FormStyle::frame(this, QStringLiteral("Envia texto"), twipsRect(Place::Frame2));
     Text2 = new QLineEdit(Frame2);
-    Text2->setGeometry(twipsRect(120, 240, 5895, 375));
+    Text2->setGeometry(twipsRect(Place::Text2));
     // Whatever the operator types or pastes is sent whole. Laid out without
     // kerning or shaping (which the designed bitmap font never had), a pasted
     // megabyte costs a fraction of the time before the window answers again.
@@ -151,20 +159,20 @@ void velmora::buildControls()
     plain.setStyleStrategy(QFont::PreferNoShaping);
     Text2->setFont(plain);
     Command2 = FormStyle::graphicalButton(Frame2, QStringLiteral("Envia texto digitado"),
-                                          twipsRect(480, 720, 2295, 375), 0x0080FF80);
+                                          twipsRect(Place::Command2), 0x0080FF80);
     Command4 = FormStyle::graphicalButton(Frame2, QStringLiteral("Limpa texto digitado"),
-                                          twipsRect(3360, 720, 2295, 375), 0x00FFFFC0);
-    Command5 = FormStyle::graphicalButton(this, QStringLiteral("Limpar CHAT"), twipsRect(3120, 6480, 1815, 495),
+                                          twipsRect(Place::Command4), 0x00FFFFC0);
+    Command5 = FormStyle::graphicalButton(this, QStringLiteral("Limpar CHAT"), twipsRect(Place::Command5),
                                           0x0080FFFF);
 
     Image1 = new QLabel(Picture1);
-    Image1->setGeometry(twipsRect(600, 120, 4110, 765).translated(inside));
+    Image1->setGeometry(twipsRect(Place::Image1).translated(inside));
     Image1->setPixmap(QPixmap(QStringLiteral(":/velmora/banner.bmp")));
 
     Label11->raise(); // the caption stands over the banner picture
 
     Shape1 = new LampShape(Frame4);
-    Shape1->setGeometry(twipsRect(240, 240, 495, 375));
+    Shape1->setGeometry(twipsRect(Place::Shape1));
     // Green while no audio is received (also before the first poll), red while it is.
     Shape1->setAppearance(LampShape::State::Off, bgr(Green), QStringLiteral("Sem áudio"));
     Shape1->setAppearance(LampShape::State::On, bgr(Red), QStringLiteral("Recebendo áudio"));

@@ -78,10 +78,11 @@ QLabel *label(QWidget *parent, const QString &caption, QRect geometry, quint32 c
     return label(parent, caption, geometry, bgr(colour), font);
 }
 
-QFrame *horizontalRule(QWidget *parent, int x1, int x2, int y)
+QFrame *horizontalRule(QWidget *parent, const Twips &place)
 {
     auto *line = new QFrame(parent);
-    line->setGeometry(pixels(x1), pixels(y), pixels(x2) - pixels(x1) + 1, 1);
+    line->setGeometry(pixels(place.left), pixels(place.top), pixels(place.left + place.width) - pixels(place.left) + 1,
+                      1);
     line->setAutoFillBackground(true);
     QPalette palette = line->palette();
     palette.setColor(QPalette::Window, Qt::black);

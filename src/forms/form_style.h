@@ -23,9 +23,22 @@ constexpr int pixels(int twips)
     return twips / TwipsPerPixel;
 }
 
+// A place as a form gives it: Left, Top, Width, Height in twips.
+struct Twips {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
 inline QRect twipsRect(int left, int top, int width, int height)
 {
     return QRect(pixels(left), pixels(top), pixels(width), pixels(height));
+}
+
+inline QRect twipsRect(const Twips &place)
+{
+    return twipsRect(place.left, place.top, place.width, place.height);
 }
 
 // 0x00BBGGRR, red in the low byte.
@@ -57,8 +70,8 @@ QGroupBox *frame(QWidget *parent, const QString &caption, QRect geometry);
 QLabel *label(QWidget *parent, const QString &caption, QRect geometry, quint32 colour, const QFont &font);
 QLabel *label(QWidget *parent, const QString &caption, QRect geometry, const QColor &colour, const QFont &font);
 
-// A one-pixel horizontal rule from x1 to x2 at y, in twips.
-QFrame *horizontalRule(QWidget *parent, int x1, int x2, int y);
+// A one-pixel horizontal rule along line (its left and width; its top the y).
+QFrame *horizontalRule(QWidget *parent, const Twips &line);
 
 // The user's display colours a window may name, by their classic numbers.
 enum class SystemColour {

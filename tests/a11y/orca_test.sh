@@ -141,7 +141,7 @@ xdotool key ctrl+a BackSpace
 
 # 4. The Help window open: arrivals told, and Alt+1 tells the newest again.
 click "$W" "${COMMAND3[@]}"
-check "the Help window opens" wait_for 10 has_window Ajuda
+check "the Help window opens" wait_for 10 has_window "$HELP_TITLE"
 hear typed_told "Retornar"
 step help
 feed "PY9FFF: durante a ajuda"
@@ -153,8 +153,8 @@ step repeated
 check "while the Help window is open an arrival is spoken once" said_once help repeat "PY9FFF: durante a ajuda"
 check "and Alt+1 tells it again" said_once repeat repeated "PY9FFF: durante a ajuda"
 check "on the braille line too" brailled repeat repeated "PY9FFF: durante a ajuda"
-click "$(window_named Ajuda)" "${AJUDA_RETORNAR[@]}"
-wait_for 10 no_window Ajuda
+click "$(window_named "$HELP_TITLE")" "${AJUDA_RETORNAR[@]}"
+wait_for 10 no_window "$HELP_TITLE"
 
 # 5. Floods of 200 and of 2,000 texts in two seconds, three times each: each
 #    ends in a told summary with the newest text and how many came before.

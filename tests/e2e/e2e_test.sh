@@ -32,7 +32,7 @@ sent_line_is() {
 
 mkdir -p "$work/none"
 start_velmora "$work/none"
-check "with no conference application the error report appears" wait_for 10 has_window Velmora
+check "with no conference application the error report appears" wait_for 10 has_window "$BOX_TITLE"
 check "and no chat window" no_window "$CHAT_TITLE"
 press_ok
 check "pressing OK ends the program" ended "$velmora_pid"
@@ -79,11 +79,11 @@ check "Encerrar programa is light red at its place" pixel_is "$W" $(near_corner 
 
 # No transcript yet: the message says so.
 click "$W" "${LER[@]}"
-check "with no chat.txt a message box appears" wait_for 5 has_window Velmora
-xdotool windowfocus --sync "$(window_named Velmora)" key ctrl+c 2>/dev/null
+check "with no chat.txt a message box appears" wait_for 5 has_window "$BOX_TITLE"
+xdotool windowfocus --sync "$(window_named "$BOX_TITLE")" key ctrl+c 2>/dev/null
 check "it says to save first" wait_for 5 bash -c "xclip -o -selection clipboard 2>/dev/null | grep -qF \"Grave o 'chat' primeiro!\""
 press_ok
-check "OK closes it" wait_for 5 no_window Velmora
+check "OK closes it" wait_for 5 no_window "$BOX_TITLE"
 
 # Typing and Enter, accents included; an empty line; the button.
 xdotool windowfocus --sync "$W"
@@ -123,17 +123,17 @@ check "Ler CHAT gravado restores the saved conversation" wait_for 5 saved_as "$w
 
 # Help and About, with chat arriving behind them.
 click "$W" "${COMMAND3[@]}"
-check "Ajuda opens its window" wait_for 5 has_window Ajuda
-check "its title bar shows the caption alone" title_is "$(window_named Ajuda)" Ajuda
+check "Ajuda opens its window" wait_for 5 has_window "$HELP_TITLE"
+check "its title bar shows the caption alone" title_is "$(window_named "$HELP_TITLE")" "$HELP_TITLE"
 feed "PY9CCC: durante a ajuda"
-click "$(window_named Ajuda)" "${AJUDA_RETORNAR[@]}"
-check "Retornar closes Ajuda" wait_for 5 no_window Ajuda
+click "$(window_named "$HELP_TITLE")" "${AJUDA_RETORNAR[@]}"
+check "Retornar closes Ajuda" wait_for 5 no_window "$HELP_TITLE"
 click "$W" "${SOBRE[@]}"
-check "Sobre opens its window" wait_for 5 has_window Sobre
-check "its title bar shows the caption alone" title_is "$(window_named Sobre)" Sobre
+check "Sobre opens its window" wait_for 5 has_window "$ABOUT_TITLE"
+check "its title bar shows the caption alone" title_is "$(window_named "$ABOUT_TITLE")" "$ABOUT_TITLE"
 feed "PY9DDD: durante o sobre"
-click "$(window_named Sobre)" "${SOBRE_RETORNAR[@]}"
-check "Retornar closes Sobre" wait_for 5 no_window Sobre
+click "$(window_named "$ABOUT_TITLE")" "${SOBRE_RETORNAR[@]}"
+check "Retornar closes Sobre" wait_for 5 no_window "$ABOUT_TITLE"
 { cat "$work/expected1"; printf 'PY9CCC: durante a ajuda\r\nPY9DDD: durante o sobre\r\n\r\n'; } >"$work/expected3"
 check "chat fed while they were open landed in the conversation" wait_for 5 saved_as "$work/expected3"
 
@@ -166,10 +166,10 @@ xdotool type --delay 30 "guardado"
 xdotool key Return
 sleep 1
 xdotool type --delay 30 " e mais"
-check "a send not answered in time brings a message" wait_for 10 has_window Velmora
+check "a send not answered in time brings a message" wait_for 10 has_window "$BOX_TITLE"
 check "saying the application is busy" report_says "ocupado"
 press_ok
-wait_for 5 no_window Velmora
+wait_for 5 no_window "$BOX_TITLE"
 xdotool key Return
 last_sent_is() { [ "$(tail -n 1 "$work/sent.txt")" = "$1" ]; }
 check "the keys typed during the wait stayed in the input, and are sent" wait_for 10 last_sent_is "guardado e mais"
@@ -181,7 +181,7 @@ xdotool type --delay 30 "sem resposta"
 feed "/refuse fora do ar"
 sleep 0.3
 xdotool key Return
-check "a refused send brings the error report" wait_for 10 has_window Velmora
+check "a refused send brings the error report" wait_for 10 has_window "$BOX_TITLE"
 check "error 440, with the conference's reason" report_says "(fora do ar)"
 check "saying where the conversation not saved went" report_says "chat-recuperado.txt"
 { head -c -2 "$work/expected5"; printf 'PY9FFF: n\xe3o gravado\r\nTexto digitado e n\xe3o enviado: sem resposta\r\n'; } \
@@ -196,7 +196,7 @@ start_velmora "$work/again"
 check "the chat window appears again" wait_for 10 has_window "$CHAT_TITLE"
 kill "$standin_pid"
 start=$(now_ms)
-check "a vanished conference brings the error report" wait_for 5 has_window Velmora
+check "a vanished conference brings the error report" wait_for 5 has_window "$BOX_TITLE"
 reported=$(($(now_ms) - start))
 echo "error report after ${reported} ms"
 check "within about a second" test "$reported" -le 2000
@@ -213,7 +213,7 @@ check "the chat window appears again" wait_for 10 has_window "$CHAT_TITLE"
 feed "PY9GGG: antes do erro"
 sleep 0.5
 feed "/audio texto"
-check "a wrongly typed audio state brings the error report" wait_for 5 has_window Velmora
+check "a wrongly typed audio state brings the error report" wait_for 5 has_window "$BOX_TITLE"
 check "error 13" report_says "'13'"
 printf 'PY9GGG: antes do erro\r\n\r\n' >"$work/recovered2"
 check "with what arrived kept exactly" cmp -s "$work/wrong/chat-recuperado.txt" "$work/recovered2"

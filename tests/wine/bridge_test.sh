@@ -16,15 +16,7 @@ pids=()
 
 source "$root/scripts/lib/x_session.sh"
 source "$root/scripts/lib/wine_prefix.sh"
-build_wine_test_programs i686 "$out" || { echo "the test server did not build"; exit 1; }
-can_run_32bit || exit 77
-cleanup() {
-    end_session
-    stop_wine_prefix
-}
-trap cleanup EXIT
-start_x_server
-start_wine_prefix
+start_wine_session i686 "$out"
 wine32() { timeout 180 /usr/lib/wine/wine "$@"; }
 conference() { wine32 "$out/i686/conference_control.exe" "$@" 2>/dev/null | tr -d '\r'; }
 
@@ -39,7 +31,7 @@ start_bridged() {
 
 mkdir -p "$work/none"
 start_bridged "$work/none"
-check "with nothing registered the program reports" wait_for 120 has_window Velmora
+check "with nothing registered the program reports" wait_for 120 has_window "$BOX_TITLE"
 check "error 429" report_says "'429'"
 press_ok
 check "the bridge ends with the program" ended "$bridge_pid"
@@ -51,7 +43,7 @@ mkdir -p "$work/nowine"
 (cd "$work/nowine" && PATH=/nonexistent exec "$bridge" -- "$velmora") 2>"$work/nowine/bridge.err" &
 bridge_pid=$!
 pids+=("$bridge_pid")
-check "with no Wine the program reports" wait_for 30 has_window Velmora
+check "with no Wine the program reports" wait_for 30 has_window "$BOX_TITLE"
 press_ok
 check "the bridge ends with it" ended "$bridge_pid"
 check "having said that Wine is missing" grep -q "o Wine não pôde ser iniciado" "$work/nowine/bridge.err"
@@ -97,7 +89,7 @@ check "and goes green again" wait_for 5 pixel_is "$W" "$LAMP_X" "$LAMP_Y" "$GREE
 
 pid="$(conference pid)"
 wine32 taskkill /f /pid "$pid" >/dev/null 2>&1
-check "the application gone, the program reports" wait_for 15 has_window Velmora
+check "the application gone, the program reports" wait_for 15 has_window "$BOX_TITLE"
 check "error 462" report_says "'462'"
 press_ok
 check "the bridge ends with the program" ended "$bridge_pid"

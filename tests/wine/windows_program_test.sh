@@ -16,16 +16,7 @@ pids=()
 
 source "$root/scripts/lib/x_session.sh"
 source "$root/scripts/lib/wine_prefix.sh"
-build_wine_test_programs x86_64 "$out" || { echo "the test server did not build"; exit 1; }
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    stop_wine_prefix
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-start_x_server
-start_wine_prefix
+start_wine_session x86_64 "$out"
 
 zip="$(ls "$windows_build"/velmora-*-win64.zip | head -n 1)"
 installer="$(ls "$windows_build"/velmora-*-win64.exe | head -n 1)"
@@ -73,7 +64,7 @@ check "the notices say where Qt's source is" grep -q "qt6-base 6.4.2+dfsg-10" "$
 check "Qt's Portuguese is shipped, its source named" test -f "$program/translations/qtbase_pt_BR.qm" -a \
     -n "$(grep "qt6-translations 6.4.2-1" "$program/licencas-de-terceiros/LEIA-ME.txt")"
 start_program "$program" velmora.exe
-check "with nothing registered the error report appears" wait_for 60 has_window Velmora
+check "with nothing registered the error report appears" wait_for 60 has_window "$BOX_TITLE"
 check "error 429" report_says "'429'"
 check "and no chat window" no_window "$CHAT_TITLE"
 press_ok
@@ -87,7 +78,7 @@ check "the chat window appears" wait_for 60 has_window "$CHAT_TITLE"
 W="$(window_named "$CHAT_TITLE")"
 sleep 1 # the first paint
 check "titled exactly" title_is "$W" "$CHAT_TITLE"
-check "with its client size" size_is "$W" 426x513
+check "with its client size" size_is "$W" "$((SIZE[0] / 15))x$((SIZE[1] / 15))"
 check "the lamp is green" pixel_is "$W" "$LAMP_X" "$LAMP_Y" "$GREEN"
 
 click "$W" "${TEXT2[@]}"
@@ -131,9 +122,9 @@ check "and green again" wait_for 5 pixel_is "$W" "$LAMP_X" "$LAMP_Y" "$GREEN"
 
 mv "$program/chat.txt" "$work/saved.txt"
 click "$W" "${LER[@]}"
-check "with no chat.txt a message box appears" wait_for 10 has_window Velmora
+check "with no chat.txt a message box appears" wait_for 10 has_window "$BOX_TITLE"
 press_ok
-check "OK closes it" wait_for 10 no_window Velmora
+check "OK closes it" wait_for 10 no_window "$BOX_TITLE"
 mv "$work/saved.txt" "$program/chat.txt"
 click "$W" "${COMMAND5[@]}"
 click "$W" "${LER[@]}"
@@ -141,34 +132,34 @@ click "$W" "${LER[@]}"
 check "Ler CHAT gravado reads it back" wait_for 15 saved_as "$work/expected2"
 
 click "$W" "${COMMAND3[@]}"
-check "Ajuda opens" wait_for 10 has_window Ajuda
-check "titled exactly" title_is "$(window_named Ajuda)" Ajuda
+check "Ajuda opens" wait_for 10 has_window "$HELP_TITLE"
+check "titled exactly" title_is "$(window_named "$HELP_TITLE")" "$HELP_TITLE"
 # While it is open the chat window takes no clicks, and the conference's
 # events still arrive (handed on after the server's call has returned).
 click "$W" "${COMMAND5[@]}"
 check "a text raised while Ajuda is open returns to the server" \
     wine64 "$out/x86_64/conference_control.exe" fire "PY9CCC: durante a ajuda"
-click "$(window_named Ajuda)" "${AJUDA_RETORNAR[@]}"
-check "Retornar closes it" wait_for 10 no_window Ajuda
+click "$(window_named "$HELP_TITLE")" "${AJUDA_RETORNAR[@]}"
+check "Retornar closes it" wait_for 10 no_window "$HELP_TITLE"
 { cat "$work/expected1"; printf 'PY9CCC: durante a ajuda\r\n\r\n'; } >"$work/expected3"
 check "the text raised meanwhile is in the conversation, nothing cleared" wait_for 15 saved_as "$work/expected3"
 click "$W" "${SOBRE[@]}"
-check "Sobre opens" wait_for 10 has_window Sobre
-click "$(window_named Sobre)" "${SOBRE_VISITAR[@]}"
+check "Sobre opens" wait_for 10 has_window "$ABOUT_TITLE"
+click "$(window_named "$ABOUT_TITLE")" "${SOBRE_VISITAR[@]}"
 sleep 1
-check "Visitar hands the address on and the window stays" has_window Sobre
-click "$(window_named Sobre)" "${SOBRE_RETORNAR[@]}"
-check "Retornar closes it" wait_for 10 no_window Sobre
+check "Visitar hands the address on and the window stays" has_window "$ABOUT_TITLE"
+click "$(window_named "$ABOUT_TITLE")" "${SOBRE_RETORNAR[@]}"
+check "Retornar closes it" wait_for 10 no_window "$ABOUT_TITLE"
 
 # --- a slow, then a busy conference application: neither is gone ------------------------
 conference audio -1
 check "the lamp is red" wait_for 5 pixel_is "$W" "$LAMP_X" "$LAMP_Y" "$RED"
 conference stall poll 3000
 sleep 4.5
-check "a poll answered late brings no report" no_window Velmora
+check "a poll answered late brings no report" no_window "$BOX_TITLE"
 conference stall poll 60000
 sleep 7.5
-check "nor one never answered" no_window Velmora
+check "nor one never answered" no_window "$BOX_TITLE"
 check "and leave the lamp as it was" pixel_is "$W" "$LAMP_X" "$LAMP_Y" "$RED"
 conference end-stall
 conference audio 0
@@ -180,11 +171,11 @@ xdotool type --delay 40 "guardado"
 xdotool key Return
 sleep 1
 xdotool type --delay 40 " e mais" # while the call waits
-check "a send never answered brings a message" wait_for 12 has_window Velmora
+check "a send never answered brings a message" wait_for 12 has_window "$BOX_TITLE"
 check "saying the application is busy" report_says "ocupado"
 press_ok
 conference end-stall
-wait_for 5 no_window Velmora
+wait_for 5 no_window "$BOX_TITLE"
 xdotool key Return
 sent_twice() { [ "$(conference sent-count)" -eq $((sent_before + 2)) ] && last_sent_is "guardado e mais"; }
 check "the text kept in the input, with what was typed during the wait, is sent again" wait_for 10 sent_twice
@@ -194,7 +185,7 @@ conference fire "PY9EEE: ainda não gravado"
 sleep 1
 kill -9 "$(server_pid)"
 start=$(now_ms)
-check "the server killed: the error report" wait_for 10 has_window Velmora
+check "the server killed: the error report" wait_for 10 has_window "$BOX_TITLE"
 reported=$(($(now_ms) - start))
 echo "error report after ${reported} ms"
 check "error 462" report_says "'462'"
