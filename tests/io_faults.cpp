@@ -1,7 +1,7 @@
 // Makes one system call on a transcript fail, as a full disk or a failing one
 // would: preloaded into a test (LD_PRELOAD), it stands between the program
 // and the C library. While VELMORA_IO_FAULT is set to "CALL:ERROR[:AFTER]"
-// (CALL one of open, write, fsync, close, rename, fallocate, ftruncate;
+// (CALL one of open, write, fsync, close, rename, fallocate;
 // ERROR a name such as ENOSPC, EIO, EDQUOT, EXDEV, EACCES), the first such
 // call on a file whose name begins with "chat" or ".chat" fails with that
 // error; for write, once AFTER bytes of such files have been written (the
@@ -135,42 +135,12 @@ int open(const char *path, int flags, ...)
     return real(path, flags, mode);
 }
 
-int open64(const char *path, int flags, ...)
-{
-    va_list arguments;
-    va_start(arguments, flags);
-    const mode_t mode = (flags & O_CREAT) ? mode_t(va_arg(arguments, int)) : 0;
-    va_end(arguments);
-    if (failing("open", path))
-        return -1;
-    static const auto real = next<int (*)(const char *, int, ...)>("open64");
-    return real(path, flags, mode);
-}
-
-ssize_t write(int fd, const void *data, size_t size)
-{
-    const ssize_t passing = allowed(fd, size);
-    if (passing < 0)
-        return -1;
-    static const auto real = next<ssize_t (*)(int, const void *, size_t)>("write");
-    return real(fd, data, size_t(passing));
-}
-
 ssize_t pwrite(int fd, const void *data, size_t size, off_t offset)
 {
     const ssize_t passing = allowed(fd, size);
     if (passing < 0)
         return -1;
     static const auto real = next<ssize_t (*)(int, const void *, size_t, off_t)>("pwrite");
-    return real(fd, data, size_t(passing), offset);
-}
-
-ssize_t pwrite64(int fd, const void *data, size_t size, off64_t offset)
-{
-    const ssize_t passing = allowed(fd, size);
-    if (passing < 0)
-        return -1;
-    static const auto real = next<ssize_t (*)(int, const void *, size_t, off64_t)>("pwrite64");
     return real(fd, data, size_t(passing), offset);
 }
 
@@ -205,30 +175,6 @@ int fallocate(int fd, int mode, off_t offset, off_t length)
         return -1;
     static const auto real = next<int (*)(int, int, off_t, off_t)>("fallocate");
     return real(fd, mode, offset, length);
-}
-
-int fallocate64(int fd, int mode, off64_t offset, off64_t length)
-{
-    if (failing("fallocate", fd))
-        return -1;
-    static const auto real = next<int (*)(int, int, off64_t, off64_t)>("fallocate64");
-    return real(fd, mode, offset, length);
-}
-
-int ftruncate(int fd, off_t length)
-{
-    if (failing("ftruncate", fd))
-        return -1;
-    static const auto real = next<int (*)(int, off_t)>("ftruncate");
-    return real(fd, length);
-}
-
-int ftruncate64(int fd, off64_t length)
-{
-    if (failing("ftruncate", fd))
-        return -1;
-    static const auto real = next<int (*)(int, off64_t)>("ftruncate64");
-    return real(fd, length);
 }
 
 } // extern "C"
