@@ -45,7 +45,6 @@ in_debian() {
     dir="$(debian_chroot "$release")"
     root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
     shared="$(dirname "$root")/shared"
-    as_root mkdir -p "$dir$root" "$dir$shared"
     as_root cp /etc/resolv.conf "$dir/etc/resolv.conf"
     # Mounts made in the namespace stay in it. (Where the root is no mount
     # point, as in a chroot, its propagation cannot be set: there it is the
@@ -60,9 +59,11 @@ in_debian() {
         mount -t sysfs sys "$dir/sys"
         mount --rbind /dev "$dir/dev"
         mount -t tmpfs tmpfs "$dir/tmp"
+        mkdir -p "$dir$root" # (after /tmp, where a clone may be)
         mount --bind "$root" "$dir$root"
         mount -o "remount,bind,$access" "$dir$root"
         if [ -d "$shared" ]; then
+            mkdir -p "$dir$shared"
             mount --bind "$shared" "$dir$shared"
             mount -o remount,bind,ro "$dir$shared"
         fi
