@@ -2,6 +2,7 @@
 #include "chat_session.h"
 #include "current_folder.h"
 #include "forms/text_box.h"
+#include "transcript/available_memory.h"
 #include "transcript/transcript_file.h"
 
 #include <QDir>
@@ -307,6 +308,105 @@ private slots:
         } else if (how == QLatin1String("folder")) {
             QVERIFY(QFileInfo(QStringLiteral("chat.txt")).isDir());
         }
+    }
+
+    void saveKeepsWhereAndWhatTheFileIs()
+    {
+        // Where: chat.txt a relative link to an absolute one to the user's file elsewhere.
+        QVERIFY(QDir().mkdir(QStringLiteral("Documentos")));
+        const QString real = QStringLiteral("Documentos/chat.txt");
+        writeFile(real, "antigo\r\n");
+        QVERIFY(QFile::link(QDir().absoluteFilePath(real), QStringLiteral("meio")));
+        QCOMPARE(::symlink("meio", "chat.txt"), 0);
+        window()->Echo_ChatTextReceived(QStringLiteral("pelo link"));
+        save();
+        QVERIFY(QFileInfo(QStringLiteral("chat.txt")).isSymLink() && QFileInfo(QStringLiteral("meio")).isSymLink());
+        QCOMPARE(readFile(real), QByteArray("pelo link\r\n\r\n"));
+
+        // What: a second name keeps the same file; owner, group, permissions,
+        // an extended attribute and an access list stay.
+        QCOMPARE(::link("Documentos/chat.txt", "outro-nome.txt"), 0);
+        window()->Echo_ChatTextReceived(QStringLiteral("dois nomes"));
+        save();
+        QCOMPARE(readFile(QStringLiteral("outro-nome.txt")), readFile(real));
+        QCOMPARE(::unlink("outro-nome.txt"), 0);
+        QCOMPARE(::chown("Documentos/chat.txt", 1234, 1234), 0);
+        QCOMPARE(::chmod("Documentos/chat.txt", 0640), 0);
+        QCOMPARE(QProcess::execute(QStringLiteral("setfattr"), {QStringLiteral("-n"), QStringLiteral("user.nota"),
+                                                                 QStringLiteral("-v"), QStringLiteral("minha"), real}),
+                 0);
+        QCOMPARE(QProcess::execute(QStringLiteral("setfacl"), {QStringLiteral("-m"), QStringLiteral("u:4321:r"), real}),
+                 0);
+        struct stat before = {};
+        QCOMPARE(::stat("Documentos/chat.txt", &before), 0);
+        // Leftovers of saves killed half-way: of a process that is gone, and
+        // of one that runs; and a file of another program's.
+        QProcess gone;
+        gone.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("echo $$")});
+        QVERIFY(gone.waitForFinished());
+        const QString ofGone =
+            QStringLiteral("Documentos/.chat.txt.%1-0").arg(QString::fromLatin1(gone.readAllStandardOutput().trimmed()));
+        const QString ofRunning = QStringLiteral("Documentos/.chat.txt.%1-3").arg(::getppid());
+        for (const QString &name : {ofGone, ofRunning, QStringLiteral("Documentos/.chat.txt.swp")})
+            writeFile(name, QByteArray(4096, 'l'));
+        window()->Echo_ChatTextReceived(QStringLiteral("de quem é"));
+        save();
+        struct stat after = {};
+        QCOMPARE(::stat("Documentos/chat.txt", &after), 0);
+        QVERIFY(after.st_ino != before.st_ino); // a new file, given what the old one was
+        QCOMPARE(after.st_uid, uid_t(1234));
+        QCOMPARE(after.st_gid, gid_t(1234));
+        QCOMPARE(after.st_mode & 07777, mode_t(0640));
+        QProcess read;
+        read.start(QStringLiteral("getfattr"), {QStringLiteral("--only-values"), QStringLiteral("-n"),
+                                                QStringLiteral("user.nota"), real});
+        QVERIFY(read.waitForFinished());
+        QCOMPARE(read.readAllStandardOutput(), QByteArray("minha"));
+        read.start(QStringLiteral("getfacl"), {QStringLiteral("-cn"), real});
+        QVERIFY(read.waitForFinished());
+        QVERIFY(read.readAllStandardOutput().contains("user:4321:r--"));
+        QVERIFY(readFile(real).endsWith("de quem \xE9\r\n\r\n"));
+        QVERIFY(!QFile::exists(ofGone));
+        QVERIFY(QFile::exists(ofRunning) && QFile::exists(QStringLiteral("Documentos/.chat.txt.swp")));
+
+        // A file that only takes additions says so, not its folder.
+        QCOMPARE(QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+a"), real}), 0);
+        save();
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-a"), real});
+        QCOMPARE(m_session->messages,
+                 QStringList{QStringLiteral("Erro em tempo de execução '70':\n\nPermissão negada: o arquivo "
+                                            "\"chat.txt\" só aceita acréscimos no fim (atributo \"somente "
+                                            "acréscimo\"); a conversa não foi gravada e continua na janela.")});
+        QVERIFY(readFile(real).endsWith("de quem \xE9\r\n\r\n"));
+    }
+
+    void memoryAtHandCountsControlGroupsAndStrictOvercommit()
+    {
+        // A system of the test's own: 8 GiB free, a v1 group and, above a
+        // v2 group, its parent allowing less; then strict overcommit.
+        const QString root = m_dir->path() + QStringLiteral("/sistema");
+        const auto put = [&](const QString &name, const QByteArray &bytes) {
+            QVERIFY(QDir().mkpath(QFileInfo(root + name).path()));
+            writeFile(root + name, bytes);
+        };
+        put(QStringLiteral("/proc/meminfo"), "MemTotal: 16777216 kB\nMemAvailable: 8388608 kB\nSwapFree: 0 kB\n"
+                                             "CommitLimit: 4194304 kB\nCommitted_AS: 3145728 kB\n");
+        put(QStringLiteral("/proc/self/cgroup"), "4:memory:/servico\n0::/sessao/velmora\n");
+        put(QStringLiteral("/sys/fs/cgroup/memory/servico/memory.limit_in_bytes"), "9223372036854771712\n");
+        put(QStringLiteral("/sys/fs/cgroup/memory/servico/memory.usage_in_bytes"), "1000\n");
+        put(QStringLiteral("/sys/fs/cgroup/sessao/velmora/memory.max"), "max\n");
+        put(QStringLiteral("/sys/fs/cgroup/sessao/velmora/memory.current"), "104857600\n");
+        put(QStringLiteral("/sys/fs/cgroup/sessao/memory.max"), "419430400\n");
+        put(QStringLiteral("/sys/fs/cgroup/sessao/memory.current"), "209715200\n");
+        const std::filesystem::path tree(QFile::encodeName(root).toStdString());
+        QCOMPARE(availableMemoryBytes(tree), 209715200LL); // 400 MB allowed, 200 MB used
+        put(QStringLiteral("/sys/fs/cgroup/memory/servico/memory.limit_in_bytes"), "104858600\n");
+        QCOMPARE(availableMemoryBytes(tree), 104857600LL);
+        put(QStringLiteral("/proc/self/cgroup"), "0::/\n");
+        put(QStringLiteral("/proc/sys/vm/overcommit_memory"), "2\n");
+        QCOMPARE(availableMemoryBytes(tree), 1073741824LL); // CommitLimit less Committed_AS
+        put(QStringLiteral("/proc/sys/vm/overcommit_memory"), "0\n");
+        QCOMPARE(availableMemoryBytes(tree), 8589934592LL);
     }
 
     void goneApplicationLeavesWhatWasNotSaved()

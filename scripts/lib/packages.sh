@@ -29,8 +29,8 @@ ensure_packages() {
 BUILD_PACKAGES=(build-essential cmake pkgconf qt6-base-dev libgl-dev libxcb1-dev libdbus-1-dev qt6-qpa-plugins
                 qt6-translations-l10n fonts-liberation dbus dbus-daemon dbus-bin)
 # What the tests need besides (five check installing and packaging; e2fsprogs's chattr makes a folder
-# that takes no new file).
-TEST_PACKAGES=(qt6-base-private-dev desktop-file-utils appstream file dpkg-dev lintian e2fsprogs)
+# that takes no new file; acl and attr set and read what a save must keep).
+TEST_PACKAGES=(qt6-base-private-dev desktop-file-utils appstream file dpkg-dev lintian e2fsprogs acl attr)
 # What testing the Windows link under Wine needs (wine32 from the i386 architecture).
 WINE_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine64-tools wine32:i386)
 

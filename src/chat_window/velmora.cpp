@@ -296,6 +296,8 @@ void velmora::Form_Load()
     Handler::continueOnError({
         [&] { Text2->setText(QString()); },
         [&] { Text2->setFocus(); },
+        // What a save killed half-way in an earlier run left beside the transcript.
+        [&] { TranscriptFile::removeLeftovers(QString::fromLatin1(TranscriptFile::Name)); },
     });
 }
 

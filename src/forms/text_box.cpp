@@ -147,24 +147,38 @@ void TextBox::scrollToEnd()
 
 QMimeData *TextBox::createMimeDataFromSelection() const
 {
-    // What is copied is the text itself, without the breaks for the eye, its
-    // line ends as the desktop's own: LF (the clipboard makes them CR LF on Windows).
+    // What is copied is the text itself, without the breaks for the eye: for
+    // other programs with the desktop's own line ends, LF (the clipboard makes
+    // them CR LF on Windows); for Velmora's own boxes, exactly as it is.
     const QTextCursor cursor = textCursor();
     const qsizetype from = textPosition(cursor.selectionStart());
-    QString copied = text().mid(from, textPosition(cursor.selectionEnd()) - from);
+    const QString exact = text().mid(from, textPosition(cursor.selectionEnd()) - from);
+    QString copied = exact;
     copied.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     copied.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     auto *data = new QMimeData;
     data->setText(copied);
+    data->setData(QString::fromLatin1(ExactTextMime),
+                  QByteArray(reinterpret_cast<const char *>(exact.utf16()), exact.size() * qsizetype(sizeof(char16_t))));
     return data;
+}
+
+QString TextBox::textOf(const QMimeData *source)
+{
+    const QString exactType = QString::fromLatin1(ExactTextMime);
+    if (source->hasFormat(exactType)) {
+        const QByteArray exact = source->data(exactType);
+        return QString(reinterpret_cast<const QChar *>(exact.constData()), exact.size() / qsizetype(sizeof(char16_t)));
+    }
+    return source->text();
 }
 
 void TextBox::insertFromMimeData(const QMimeData *source)
 {
     // Pasted text is laid out as an arrival is, and kept as it came.
-    if (!source || !source->hasText())
+    if (!source || !(source->hasText() || source->hasFormat(QString::fromLatin1(ExactTextMime))))
         return;
-    const QString pasted = source->text();
+    const QString pasted = textOf(source);
     const QTextCursor cursor = textCursor();
     const qsizetype from = textPosition(cursor.selectionStart());
     replaceText(from, textPosition(cursor.selectionEnd()), pasted);
@@ -179,7 +193,7 @@ void TextBox::dropEvent(QDropEvent *event)
         event->ignore();
         return;
     }
-    const QString dropped = event->mimeData()->text();
+    const QString dropped = textOf(event->mimeData());
     qsizetype at = textPosition(cursorForPosition(event->position().toPoint()).position());
     const QTextCursor selection = textCursor();
     if ((event->source() == this || event->source() == viewport()) && event->dropAction() == Qt::MoveAction

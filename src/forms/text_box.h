@@ -22,6 +22,9 @@ class TextBox : public QPlainTextEdit
     Q_OBJECT
 
 public:
+    // What the box copies for Velmora's own boxes: its text exactly (UTF-16,
+    // the line ends as they are), beside the plain text for other programs.
+    static constexpr const char *ExactTextMime = "application/x-velmora-exact-text";
     static constexpr qsizetype MaxParagraphLength = TextPicture::MaxParagraphLength;
     // A text whose picture is longer is shown this much at a time, a turn of
     // the event loop each, after the first (its text is all there at once).
@@ -66,6 +69,8 @@ private:
     {
         return m_document->picture().picturePosition(textPosition);
     }
+    // What source holds: Velmora's exact copy where there is one, else its plain text.
+    static QString textOf(const QMimeData *source);
     // Lays out [from, to) of the text again, later: the text stays, its picture is mended.
     void layOutLater(qsizetype from, qsizetype to);
 

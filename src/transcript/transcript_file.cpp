@@ -102,6 +102,11 @@ int cp1252Byte(char16_t c)
     case Failure::ReadOnlyFile:
         throw AppError(ErrorNumber::PermissionDenied,
                        QStringLiteral("Permissão negada: o arquivo \"%1\" é somente leitura; %2").arg(path, notSaved));
+    case Failure::AppendOnly:
+        throw AppError(ErrorNumber::PermissionDenied,
+                       QStringLiteral("Permissão negada: o arquivo \"%1\" só aceita acréscimos no fim (atributo "
+                                      "\"somente acréscimo\"); %2")
+                           .arg(path, notSaved));
     case Failure::NoNewFile:
     case Failure::NoPermission:
         throw AppError(
@@ -229,6 +234,11 @@ QString TranscriptFile::saveRecovery(const QString &text, const QString &name)
     }
     save(chosen, text);
     return chosen;
+}
+
+void TranscriptFile::removeLeftovers(const QString &path)
+{
+    DurableFile::removeLeftovers(nativePath(path));
 }
 
 std::optional<QString> TranscriptFile::load(const QString &path)

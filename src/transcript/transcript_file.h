@@ -25,13 +25,18 @@ public:
     static QByteArray encode(const QString &text);
     static QString decode(const QByteArray &bytes);
 
-    // Writes text and CR LF to path, replacing the old file only with the
-    // whole new one once it has reached the disk; where the folder takes no
+    // Writes text and CR LF to path (where a symbolic link leads, the file
+    // keeping its links, owner, permissions and attributes), replacing the
+    // old file only with the whole new one once it has reached the disk; where the folder takes no
     // new file, over the old one in place, its room made sure of first and
     // the old content put back if a write fails part way. Throws AppError
     // (61 disk full, 57 input/output error, 70 permission denied, 75, 76),
     // leaving the old file as it was.
     static void save(const QString &path, const QString &text);
+
+    // Removes what saves of path killed half-way left beside it (their
+    // processes gone). A save does it too.
+    static void removeLeftovers(const QString &path);
 
     // Saves text as save does, beside chat.txt: under name when one is given
     // (an earlier recovery of this run, written again with more), else under
