@@ -13,7 +13,7 @@ std::filesystem::path finalTarget(const std::filesystem::path &path)
     // As many links as the system itself follows before it gives up on a loop.
     for (int links = 0; links < 40 && std::filesystem::is_symlink(target, error); ++links) {
         const std::filesystem::path next = std::filesystem::read_symlink(target, error);
-        if (error)
+        if (error || next.empty())
             break;
         target = next.is_absolute() ? next : target.parent_path() / next;
     }
@@ -32,9 +32,13 @@ std::filesystem::path besides(const std::filesystem::path &target, unsigned long
 
 unsigned long leftoverProcess(const std::filesystem::path &target, const std::filesystem::path &name)
 {
-    // "." + the file's name + "." + the process + "-" + a count, digits only.
-    const std::string prefix = "." + target.filename().string() + ".";
-    const std::string given = name.filename().string();
+    // "." + the file's name + "." + the process + "-" + a count, digits only,
+    // compared in the system's own characters.
+    using Text = std::filesystem::path::string_type;
+    Text prefix(1, '.');
+    prefix += target.filename().native();
+    prefix += '.';
+    const Text given = name.filename().native();
     if (given.size() <= prefix.size() || given.compare(0, prefix.size(), prefix) != 0)
         return 0;
     unsigned long process = 0;

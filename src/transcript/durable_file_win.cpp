@@ -81,9 +81,13 @@ bool rewind(HANDLE file)
 // program holds the old file; where there is no old file, a plain move.
 bool putInPlace(const std::filesystem::path &temporary, const std::filesystem::path &target, bool exists)
 {
+    // Whole paths: Wine's ReplaceFileW takes no relative one.
+    std::error_code error;
+    const std::filesystem::path replaced = std::filesystem::absolute(target, error);
+    const std::filesystem::path replacement = std::filesystem::absolute(temporary, error);
     for (DWORD waited = 0;; waited += RetryStepMs) {
-        const bool done = exists ? ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH,
-                                                nullptr, nullptr)
+        const bool done = exists ? ReplaceFileW(replaced.c_str(), replacement.c_str(), nullptr,
+                                                REPLACEFILE_WRITE_THROUGH, nullptr, nullptr)
                                  : MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
         if (done)
             return true;

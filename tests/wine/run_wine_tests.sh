@@ -53,6 +53,8 @@ fi
 
 server="$out/x86_64/conference_test_server.exe"
 require_throwaway_prefix
+echo "== a save on Windows"
+(cd "$WINEPREFIX/drive_c" && wine64 "$out/x86_64/test_durable_file.exe") || status=1
 run unregistered "creation with nothing registered"
 
 wine64 "$server" /RegServerWithoutTypeLibrary
