@@ -3,6 +3,7 @@
 #include "forms/msg_box.h"
 #include "forms/program.h"
 #include "forms/qt_portuguese.h"
+#include "runtime/ending_watch.h"
 #include "runtime/handler.h"
 
 #ifdef Q_OS_WIN
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QSessionManager>
 
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +32,10 @@ int main(int argc, char **argv)
         Handler::endProgram();
     });
     Handler::catchEscapes();
+    // Endings nobody chose keep what was not saved, as the error report does;
+    // so does the session manager's warning that the session is ending.
+    EndingWatch endings;
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, [] { Handler::keepUnsavedNow(); });
 
     // Loading the window creates the conference link; when that fails the
     // error report ends the process before any window is shown.

@@ -429,6 +429,50 @@ private slots:
         QCOMPARE(readFile(QStringLiteral("chat.txt")), QByteArray("gravado\r\n\r\n"));
     }
 
+    void rescueGoesToTheUsersOwnFolderOrSaysItCouldNot()
+    {
+        // The current folder takes no new file, and the user's own folder is on a full disk.
+        window()->Timer1->stop();
+        window()->Echo_ChatTextReceived(QStringLiteral("PY9HHH: não gravado"));
+        const QString folder = m_dir->path();
+        QTemporaryDir state;
+        const QString full = state.filePath(QStringLiteral("cheio"));
+        QVERIFY(QDir().mkdir(full));
+        if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                                        QStringLiteral("-o"), QStringLiteral("size=16k"),
+                                                        QStringLiteral("tmpfs"), full})
+                != 0
+            || QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), folder}) != 0)
+            QSKIP("a small disk and an immutable folder cannot be made here (mount and chattr need root)");
+        struct Undo {
+            QString folder, full;
+            ~Undo()
+            {
+                QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), folder});
+                QProcess::execute(QStringLiteral("umount"), {full});
+            }
+        } undo{folder, full};
+        QVERIFY(QDir(full).mkdir(QStringLiteral("velmora")));
+        writeFile(full + QStringLiteral("/velmora/enche"), QByteArray(16384, 'e'));
+        qputenv("XDG_STATE_HOME", full.toLocal8Bit());
+        m_session->standin().kill();
+        QCOMPARE(tick(window()).error, 462);
+        const QString nowhere = m_session->reports.at(0).description;
+        QVERIFY2(nowhere.contains(QStringLiteral("Não foi possível guardar o que ainda não estava gravado, e isso se "
+                                                 "perde quando o programa terminar")),
+                 qPrintable(nowhere));
+        QVERIFY(nowhere.contains(QStringLiteral("Disco cheio")) && !nowhere.contains(QStringLiteral("na janela")));
+
+        // With room in the user's own folder, it goes there, and the report says where.
+        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        QCOMPARE(tick(window()).error, 462);
+        qunsetenv("XDG_STATE_HOME");
+        const QString kept = state.filePath(QStringLiteral("velmora/chat-recuperado.txt"));
+        QVERIFY(m_session->reports.at(1).description.endsWith(
+            QStringLiteral("O que ainda não estava gravado foi guardado em \"%1\".").arg(kept)));
+        QCOMPARE(readFile(kept), QByteArray("PY9HHH: n\xE3o gravado\r\n\r\n"));
+    }
+
     void lineEndsAndEncodingsComeBackAsTheyWere()
     {
         // Lone CR and LF arriving, and a transcript written with LF line ends

@@ -364,7 +364,9 @@ QString velmora::keepUnsaved()
         m_recoveryName = TranscriptFile::saveRecovery(kept, m_recoveryName);
         return QStringLiteral("O que ainda não estava gravado foi guardado em \"%1\".").arg(m_recoveryName);
     } catch (const AppError &failed) {
-        return QStringLiteral("Não foi possível guardar o que ainda não estava gravado: %1").arg(failed.description());
+        return QStringLiteral("Não foi possível guardar o que ainda não estava gravado, e isso se perde quando o "
+                              "programa terminar: %1")
+            .arg(failed.description());
     }
 }
 

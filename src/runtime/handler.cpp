@@ -2,6 +2,7 @@
 
 #include "runtime/app_error.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -32,6 +33,14 @@ Rescue &currentRescue()
     return rescue;
 }
 
+// Said when the rescue itself fails (memory gone, say): made before it is needed.
+const QString &rescueFailed()
+{
+    static const QString sentence = QStringLiteral(
+        "Não foi possível guardar o que ainda não estava gravado, e isso se perde quando o programa terminar.");
+    return sentence;
+}
+
 // What the rescue kept, said as a sentence (nothing when there was nothing to keep).
 QString rescue()
 {
@@ -40,7 +49,7 @@ QString rescue()
     try {
         return currentRescue()();
     } catch (...) {
-        return QString(); // nothing more can be done for it here
+        return rescueFailed();
     }
 }
 
@@ -85,6 +94,26 @@ void endProgram()
     if (reporting)
         rescue();
     std::fflush(nullptr);
+    std::_Exit(1);
+}
+
+void keepUnsavedNow()
+{
+    const QString kept = rescue();
+    if (!kept.isEmpty()) {
+        const QByteArray text = kept.toUtf8() + '\n';
+        std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+    }
+}
+
+void endUnchosen(int signal)
+{
+    keepUnsavedNow();
+    std::fflush(nullptr);
+    if (signal > 0) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
     std::_Exit(1);
 }
 

@@ -33,6 +33,15 @@ void restoreDefaultReporter();
 using Rescue = std::function<QString()>;
 void setRescue(Rescue rescue);
 
+// Keeps at once what the rescue keeps (the session is about to end, say),
+// and says where on standard error.
+void keepUnsavedNow();
+
+// Ends the process at an ending the operator did not choose (signal, when
+// one ended it, else 0): what the rescue keeps is kept first, then the
+// process ends as that signal would have ended it (status 1 without one).
+[[noreturn]] void endUnchosen(int signal);
+
 // An exception that escapes where no handler can catch it (memory running
 // out inside the toolkit, say) takes the way of an unguarded failure: the
 // rescue, the report, the end; never an abort that loses the conversation.

@@ -75,17 +75,16 @@ int cp1252Byte(char16_t c)
 // The report of a failed save says, in Portuguese, what the user can act on;
 // the numbers are the classic run-time ones. The system's own (English)
 // description goes to the debug log only.
-[[noreturn]] void failSave(const QString &path, const DurableFile::Outcome &outcome)
+// notSaved ends each description: what became of what was being saved.
+[[noreturn]] void failSave(const QString &path, const DurableFile::Outcome &outcome, const QString &notSaved)
 {
     using DurableFile::Failure;
     qCDebug(transcriptLog) << "not saved:" << path << int(outcome.failure) << outcome.systemError
                            << qt_error_string(outcome.systemError);
-    const QString notSaved = QStringLiteral("a conversa não foi gravada e continua na janela.");
     if (!outcome.oldContentKept) {
         throw AppError(ErrorNumber::DeviceIo,
-                       QStringLiteral("Erro de E/S ao gravar \"%1\"; a conversa não foi gravada e o arquivo anterior "
-                                      "não pôde ser recuperado; a conversa continua na janela.")
-                           .arg(path));
+                       QStringLiteral("Erro de E/S ao gravar \"%1\"; o arquivo anterior não pôde ser recuperado; %2")
+                           .arg(path, notSaved));
     }
     switch (outcome.failure) {
     case Failure::IsFolder:
@@ -207,10 +206,15 @@ QString TranscriptFile::decode(const QByteArray &bytes)
     return text;
 }
 
-void TranscriptFile::save(const QString &path, const QString &text)
+namespace {
+
+const QString ConversationStays = QStringLiteral("a conversa não foi gravada e continua na janela.");
+const QString NothingKeptThere = QStringLiteral("nada foi guardado ali.");
+
+void saveWithin(const QString &path, const QString &text, const QString &notSaved)
 {
     // The closing CR LF is the same two bytes in Windows-1252 and in UTF-8.
-    QByteArray bytes = encode(text);
+    QByteArray bytes = TranscriptFile::encode(text);
     bytes += "\r\n";
     const std::string_view content(bytes.constData(), size_t(bytes.size()));
     DurableFile::Outcome outcome = DurableFile::replace(nativePath(path), content);
@@ -221,19 +225,68 @@ void TranscriptFile::save(const QString &path, const QString &text)
             outcome = DurableFile::overwrite(nativePath(path), content);
     }
     if (outcome.failure != DurableFile::Failure::None)
-        failSave(path, outcome);
+        failSave(path, outcome, notSaved);
+}
+
+// The first recovery name not taken in folder (empty: the current one).
+QString freeRecoveryName(const QString &folder)
+{
+    const QDir in(folder.isEmpty() ? QStringLiteral(".") : folder);
+    QString chosen = QString::fromLatin1(TranscriptFile::RecoveryName);
+    for (int n = 2; in.exists(chosen); ++n)
+        chosen = QStringLiteral("chat-recuperado-%1.txt").arg(n);
+    return folder.isEmpty() ? chosen : QDir::toNativeSeparators(in.filePath(chosen));
+}
+
+} // namespace
+
+void TranscriptFile::save(const QString &path, const QString &text)
+{
+    saveWithin(path, text, ConversationStays);
+}
+
+QString TranscriptFile::stateFolder()
+{
+#ifdef Q_OS_WIN
+    const QString base = qEnvironmentVariable("LOCALAPPDATA");
+    return base.isEmpty() ? QString() : QDir(base).filePath(QStringLiteral("Velmora"));
+#else
+    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (QDir::isAbsolutePath(state))
+        return QDir(state).filePath(QStringLiteral("velmora"));
+    return QDir(QDir::homePath()).filePath(QStringLiteral(".local/state/velmora"));
+#endif
 }
 
 QString TranscriptFile::saveRecovery(const QString &text, const QString &name)
 {
-    QString chosen = name;
-    if (chosen.isEmpty()) {
-        chosen = QString::fromLatin1(RecoveryName);
-        for (int n = 2; QFileInfo::exists(chosen); ++n)
-            chosen = QStringLiteral("chat-recuperado-%1.txt").arg(n);
+    if (!name.isEmpty()) {
+        try {
+            saveWithin(name, text, NothingKeptThere);
+            return name;
+        } catch (const AppError &) {
+            // Where it went before takes no more: a new place, as for a first rescue.
+        }
     }
-    save(chosen, text);
-    return chosen;
+    try {
+        const QString here = freeRecoveryName(QString());
+        saveWithin(here, text, NothingKeptThere);
+        return here;
+    } catch (const AppError &refused) {
+        // The user's own folder for what a program keeps.
+        const QString folder = stateFolder();
+        try {
+            if (folder.isEmpty() || !QDir().mkpath(folder))
+                throw AppError(ErrorNumber::PathNotFound,
+                               QStringLiteral("Caminho não encontrado: a pasta \"%1\" não pôde ser criada; %2")
+                                   .arg(QDir::toNativeSeparators(folder), NothingKeptThere));
+            const QString there = freeRecoveryName(folder);
+            saveWithin(there, text, NothingKeptThere);
+            return there;
+        } catch (const AppError &alsoRefused) {
+            throw AppError(refused.number(), refused.description() + QLatin1Char(' ') + alsoRefused.description());
+        }
+    }
 }
 
 void TranscriptFile::removeLeftovers(const QString &path)

@@ -41,8 +41,13 @@ public:
     // Saves text as save does, beside chat.txt: under name when one is given
     // (an earlier recovery of this run, written again with more), else under
     // RecoveryName or, where that is taken by an earlier recovery, the first
-    // free "chat-recuperado-N.txt"; returns the name used. Throws AppError.
+    // free "chat-recuperado-N.txt"; where the folder takes none, the same in
+    // stateFolder(). Returns the name used (the whole path when not beside
+    // chat.txt). Throws AppError saying why neither place took it.
     static QString saveRecovery(const QString &text, const QString &name = QString());
+    // The user's own folder for what the program keeps: $XDG_STATE_HOME/velmora,
+    // else ~/.local/state/velmora; on Windows %LOCALAPPDATA%\Velmora.
+    static QString stateFolder();
 
     // The file's text, or nothing when it cannot be read. A file larger than
     // the memory at hand can hold is not read: AppError 7 says so, naming it
