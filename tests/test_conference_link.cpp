@@ -6,6 +6,9 @@
 #include "standin_link.h"
 #include "standin_process.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -168,6 +171,81 @@ private slots:
         probe.sendChatText(QStringLiteral("dentro"));
         QCOMPARE(spy.size(), 0);
         QTRY_COMPARE(spy.size(), 1);
+    }
+
+    void onlyTheOwnerOfTheNameSpeaks()
+    {
+        StandinLink on;
+        QVERIFY(on.open());
+        auto &[standin, link] = on;
+        QSignalSpy spy(link.get(), &ConferenceLink::ChatTextReceived);
+        // A program of its own on the bus, sending to each of this process's connections.
+        QDBusConnection forger = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("forjador"));
+        QVERIFY(forger.isConnected());
+        QStringList ours;
+        QDBusConnectionInterface *bus = forger.interface();
+        for (const QString &name : bus->registeredServiceNames().value()) {
+            if (name.startsWith(QLatin1Char(':')) && name != forger.baseService()
+                && bus->servicePid(name).value() == uint(QCoreApplication::applicationPid()))
+                ours << name;
+        }
+        QVERIFY(ours.size() >= 2); // the link's calls and its reader
+        const QString path = QString::fromLatin1(ConferenceBus::Path);
+        const QString interface = QString::fromLatin1(ConferenceBus::Interface);
+        const auto forge = [&](const QString &to, const QString &onPath, const QVariantList &arguments) {
+            QDBusMessage forged = to.isEmpty() ? QDBusMessage::createSignal(onPath, interface, QStringLiteral("ChatTextReceived"))
+                                               : QDBusMessage::createTargetedSignal(to, onPath, interface,
+                                                                                    QStringLiteral("ChatTextReceived"));
+            forged.setArguments(arguments);
+            QVERIFY(forger.send(forged));
+        };
+        const auto everyForgery = [&] {
+            forge(QString(), path, {QStringLiteral("forjado a todos")});
+            for (const QString &name : ours) {
+                forge(name, path, {QStringLiteral("forjado")});
+                forge(name, QStringLiteral("/outro"), {QStringLiteral("forjado noutro caminho")});
+            }
+        };
+        everyForgery();
+        standin.feed(QStringLiteral("verdadeiro"));
+        QTRY_COMPARE(spy.size(), 1);
+
+        // The forger owns the name once the conference has gone: it is heard
+        // then, with one string only, and no more once it has let the name go.
+        standin.kill();
+        QVERIFY(waitForConferenceOwner(false));
+        QVERIFY(forger.registerService(QString::fromLatin1(ConferenceBus::Service)));
+        forge(ours.first(), path, {QStringLiteral("dois"), QStringLiteral("textos")});
+        forge(QString(), path, {QStringLiteral("do novo dono")});
+        QTRY_COMPARE(spy.size(), 2);
+        QVERIFY(forger.unregisterService(QString::fromLatin1(ConferenceBus::Service)));
+        QVERIFY(waitForConferenceOwner(false));
+        everyForgery();
+        QTest::qWait(300);
+        QDBusConnection::disconnectFromBus(QStringLiteral("forjador"));
+        QCOMPARE(spy.size(), 2);
+        QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("verdadeiro"));
+        QCOMPARE(spy.at(1).at(0).toString(), QStringLiteral("do novo dono"));
+    }
+
+    void everyTextSentBeforeTheConferenceWentIsHandedOnFirst()
+    {
+        StandinLink on;
+        QVERIFY(on.open());
+        auto &[standin, link] = on;
+        QStringList seen;
+        int seenAtLoss = -1;
+        connect(link.get(), &ConferenceLink::ChatTextReceived, this, [&](const QString &text) { seen << text; });
+        connect(link.get(), &ConferenceLink::ReceivingAudioFailed, this, [&] { seenAtLoss = int(seen.size()); });
+        QString burst;
+        for (int i = 0; i < 3000; ++i)
+            burst += QStringLiteral("texto %1\n").arg(i);
+        standin.process().write((burst + QStringLiteral("/quit\n")).toUtf8());
+        QVERIFY(waitForConferenceOwner(false));
+        link->askReceivingAudio();
+        QTRY_VERIFY(seenAtLoss >= 0);
+        QCOMPARE(seenAtLoss, 3000);
+        QCOMPARE(seen.last(), QStringLiteral("texto 2999"));
     }
 
     void secondStandinRefusesToStart()

@@ -35,6 +35,13 @@ void ConferenceLink::handOn()
         m_handOn.start();
 }
 
+void ConferenceLink::handOnEverything()
+{
+    m_handOn.stop();
+    while (!m_arrived.isEmpty())
+        emit ChatTextReceived(m_arrived.dequeue());
+}
+
 std::unique_ptr<ConferenceLink> ConferenceLink::create()
 {
 #ifdef Q_OS_WIN

@@ -50,6 +50,9 @@ protected:
     ConferenceLink();
     // A text has arrived from the conference.
     void received(const QString &stexto);
+    // Hands on at once every text that has arrived and not yet been handed
+    // on: before the loss of the link is handled, all it brought is shown.
+    void handOnEverything();
 
 private:
     void handOn();

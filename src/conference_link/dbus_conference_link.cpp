@@ -80,8 +80,16 @@ DbusConferenceLink::DbusConferenceLink(const QDBusConnection &bus) : m_bus(bus)
                                  "barramento de sessão).")
                       .arg(Service)));
     }
-    auto *events = new DbusSignalReader(Service, Path, Interface, QStringLiteral("ChatTextReceived"), this);
-    connect(events, &DbusSignalReader::received, this, &DbusConferenceLink::received);
+    m_events = new DbusSignalReader(Service, Path, Interface, QStringLiteral("ChatTextReceived"), this);
+    connect(m_events, &DbusSignalReader::received, this, &DbusConferenceLink::received);
+}
+
+void DbusConferenceLink::settleBeforeLoss(const AppError &error)
+{
+    if (error.number() != ErrorNumber::ServerUnavailable)
+        return;
+    m_events->readUntilOwnerGone(CallLimitMs);
+    handOnEverything();
 }
 
 void DbusConferenceLink::sendChatText(const QString &text)
@@ -90,7 +98,12 @@ void DbusConferenceLink::sendChatText(const QString &text)
     // A D-Bus string cannot hold NUL: each one travels as U+FFFD rather than
     // cutting the text short there.
     message << QString(text).replace(QChar(0), QChar::ReplacementCharacter);
-    checked(m_bus.call(message, QDBus::Block, CallLimitMs), QStringLiteral("envio do texto"));
+    try {
+        checked(m_bus.call(message, QDBus::Block, CallLimitMs), QStringLiteral("envio do texto"));
+    } catch (const AppError &error) {
+        settleBeforeLoss(error);
+        throw;
+    }
 }
 
 void DbusConferenceLink::askReceivingAudio()
@@ -118,6 +131,7 @@ void DbusConferenceLink::askReceivingAudio()
             }
             value = state.value<qint16>();
         } catch (const AppError &error) {
+            settleBeforeLoss(error);
             emit ReceivingAudioFailed(error);
             return;
         }

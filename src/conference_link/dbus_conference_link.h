@@ -5,6 +5,8 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 
+class DbusSignalReader;
+
 // The conference application on the session bus, as its interface
 // description org.velmora.Conference1.xml says.
 class DbusConferenceLink : public ConferenceLink
@@ -19,6 +21,11 @@ public:
     void askReceivingAudio() override;
 
 private:
+    // When error says the conference has gone: first every text it sent
+    // before it went is read and handed on.
+    void settleBeforeLoss(const AppError &error);
+
     QDBusConnection m_bus;
+    DbusSignalReader *m_events = nullptr;
     bool m_asking = false;
 };
