@@ -1,6 +1,7 @@
 #include "conference_link/com_conference_link.h"
 
 #include "conference_link/com_automation_client.h"
+#include "conference_link/exact_utf8.h"
 #include "runtime/app_error.h"
 
 #include <QWinEventNotifier>
@@ -18,7 +19,7 @@ ComConferenceLink::ComConferenceLink()
 {
     try {
         m_client = std::make_unique<ComAutomationClient>(
-            [this](const std::wstring &stexto) { received(QString::fromStdWString(stexto)); });
+            [this](const std::wstring &stexto) { received(exactFromUtf16(stexto)); });
     } catch (const ComError &error) {
         rethrow(error);
     }

@@ -68,8 +68,12 @@ EndingWatch::EndingWatch(QObject *parent) : QObject(parent)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int number : Watched)
-        sigaction(number, &action, nullptr);
+    // A signal ignored by whoever started the program (nohup's SIGHUP, say) stays ignored.
+    for (const int number : Watched) {
+        struct sigaction before = {};
+        if (sigaction(number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+            sigaction(number, &action, nullptr);
+    }
 #endif
 }
 
@@ -78,8 +82,11 @@ EndingWatch::~EndingWatch()
 #ifdef Q_OS_WIN
     SetConsoleCtrlHandler(consoleEnding, FALSE);
 #else
-    for (const int number : Watched)
-        std::signal(number, SIG_DFL);
+    for (const int number : Watched) {
+        struct sigaction now = {};
+        if (sigaction(number, nullptr, &now) == 0 && now.sa_handler == onSignal)
+            std::signal(number, SIG_DFL);
+    }
 #endif
 }
 

@@ -14,7 +14,8 @@ trap end_session EXIT
 start_x_server
 
 start_velmora() { # start_velmora FOLDER
-    (cd "$1" && exec "$velmora") 2>/dev/null &
+    # As from a terminal: Ctrl+C's and Ctrl+\'s signals not ignored, and no core file.
+    (cd "$1" && ulimit -c 0 && exec env --default-signal=INT,QUIT "$velmora") 2>/dev/null &
     velmora_pid=$!
     pids+=("$velmora_pid")
 }
@@ -219,6 +220,44 @@ printf 'PY9GGG: antes do erro\r\n\r\n' >"$work/recovered2"
 check "with what arrived kept exactly" cmp -s "$work/wrong/chat-recuperado.txt" "$work/recovered2"
 press_ok
 check "pressing OK ends the program" ended "$velmora_pid"
+
+# Endings nobody chose: each signal (the first with the Help window open) and
+# the display going away keep what was not saved, byte for byte.
+kill "$standin_pid" 2>/dev/null
+wait "$standin_pid" 2>/dev/null
+start_standin
+for sig in TERM HUP INT QUIT; do
+    mkdir -p "$work/sig$sig"
+    start_velmora "$work/sig$sig"
+    wait_for 10 has_window "$CHAT_TITLE"
+    W="$(window_named "$CHAT_TITLE")"
+    click "$W" "${TEXT2[@]}"
+    xdotool type --delay 30 "digitado"
+    feed "PY9KKK: $sig"
+    sleep 0.5
+    if [ "$sig" = TERM ]; then
+        click "$W" "${COMMAND3[@]}"
+        wait_for 10 has_window "$HELP_TITLE"
+    fi
+    kill -"$sig" "$velmora_pid"
+    check "SIG$sig ends Velmora" ended "$velmora_pid"
+    check "as SIG$sig does" test "${status:-0}" -eq $((128 + $(kill -l "$sig")))
+    printf 'PY9KKK: %s\r\nTexto digitado e n\xe3o enviado: digitado\r\n' "$sig" >"$work/expected-$sig"
+    check "keeping what was not saved exactly" cmp -s "$work/sig$sig/chat-recuperado.txt" "$work/expected-$sig"
+done
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display2" 2>/dev/null &
+display_pid=$!
+pids+=("$display_pid")
+wait_for 10 test -s "$work/display2"
+mkdir -p "$work/display-gone"
+DISPLAY=":$(cat "$work/display2")" start_velmora "$work/display-gone"
+wait_for 10 bash -c "DISPLAY=:$(cat "$work/display2") xdotool search --onlyvisible --name '^$CHAT_TITLE\$'"
+feed "PY9LLL: a tela se foi"
+sleep 0.5
+kill "$display_pid"
+check "the display going away ends Velmora" ended "$velmora_pid"
+printf 'PY9LLL: a tela se foi\r\n\r\n' >"$work/expected-display"
+check "keeping what was not saved exactly" cmp -s "$work/display-gone/chat-recuperado.txt" "$work/expected-display"
 
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

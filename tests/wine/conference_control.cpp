@@ -3,7 +3,8 @@
 // receive-audio state, read back what was sent to it.
 //   conference_control fire TEXT | fire-file FILE (its UTF-8 text, exactly) |
 //                      audio N | last-sent | sent-count | pid |
-//                      stall poll|send MS | hang poll|send MS | end-stall
+//                      stall poll|send MS | hang poll|send MS | end-stall |
+//                      end-session WINDOW-TITLE (the session's end, told to that window)
 // Prints its answer in UTF-8; exit status 0 on success.
 #include "runtime/com_owners.h"
 #include "conference_test_server.h"
@@ -69,14 +70,28 @@ int run(ITestControl *control, const std::wstring &command, const wchar_t *argum
     }
     std::fwprintf(stderr,
                   L"usage: conference_control fire TEXT | fire-file FILE | audio N | last-sent | sent-count | pid | "
-                  L"stall poll|send MS | hang poll|send MS | end-stall\n");
+                  L"stall poll|send MS | hang poll|send MS | end-stall | end-session WINDOW-TITLE\n");
     return 2;
 }
 
 } // namespace
 
+// Tells the window titled title that the session ends (a logoff), as Windows does.
+int endSession(const wchar_t *title)
+{
+    const HWND window = FindWindowW(nullptr, title);
+    if (!window)
+        return 1;
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answer);
+    SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answer);
+    return 0;
+}
+
 int wmain(int argc, wchar_t **argv)
 {
+    if (argc > 2 && std::wstring(argv[1]) == L"end-session")
+        return endSession(argv[2]);
     if (argc < 2)
         return run(nullptr, L"", nullptr, nullptr);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

@@ -130,6 +130,16 @@ click "$W" "${COMMAND5[@]}"
 click "$W" "${LER[@]}"
 { cat "$work/expected1"; printf '\r\n'; } >"$work/expected2"
 check "Ler CHAT gravado reads it back" wait_for 15 saved_as "$work/expected2"
+# A text that begins with U+FEFF keeps it: the transcript is then UTF-8, the character in it.
+printf '\xef\xbb\xbfPY9BOM: marca' >"$work/bom.txt"
+conference fire-file "$(windows_path "$work/bom.txt")"
+printf '\r\n\xef\xbb\xbfPY9BOM: marca\r\n\r\n' >"$work/bom-tail"
+ends_with_bom_text() {
+    click "$W" "${GRAVAR[@]}"
+    sleep 0.3
+    tail -c "$(stat -c %s "$work/bom-tail")" "$program/chat.txt" | cmp -s - "$work/bom-tail"
+}
+check "a received text keeps a U+FEFF at its start" wait_for 15 ends_with_bom_text
 
 click "$W" "${COMMAND3[@]}"
 check "Ajuda opens" wait_for 10 has_window "$HELP_TITLE"
@@ -209,6 +219,17 @@ check "Encerrar programa ends the program all the same" ended "$velmora_pid"
 echo "ended $(($(now_ms) - start)) ms after the click"
 check "within two seconds" test "$(($(now_ms) - start))" -le 2000
 check "with status 0" test "${status:-1}" -eq 0
+wine_stop_processes
+
+# --- the session ends (logoff, shutdown): what was not saved is kept ---------------------
+rm -f "$program"/chat-recuperado*.txt
+start_program "$program" velmora.exe
+check "the chat window appears once more" wait_for 60 has_window "$CHAT_TITLE"
+conference fire "PY9JJJ: sessão terminando"
+sleep 1
+wine64 "$out/x86_64/conference_control.exe" end-session "$CHAT_TITLE"
+check "the session's end ends the program" ended "$velmora_pid"
+check "keeping what was not saved in chat-recuperado.txt" grep -q "PY9JJJ" "$program/chat-recuperado.txt"
 wine_stop_processes
 
 # --- installed --------------------------------------------------------------------------
