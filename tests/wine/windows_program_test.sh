@@ -130,16 +130,6 @@ click "$W" "${COMMAND5[@]}"
 click "$W" "${LER[@]}"
 { cat "$work/expected1"; printf '\r\n'; } >"$work/expected2"
 check "Ler CHAT gravado reads it back" wait_for 15 saved_as "$work/expected2"
-# A text that begins with U+FEFF keeps it: the transcript is then UTF-8, the character in it.
-printf '\xef\xbb\xbfPY9BOM: marca' >"$work/bom.txt"
-conference fire-file "$(windows_path "$work/bom.txt")"
-printf '\r\n\xef\xbb\xbfPY9BOM: marca\r\n\r\n' >"$work/bom-tail"
-ends_with_bom_text() {
-    click "$W" "${GRAVAR[@]}"
-    sleep 0.3
-    tail -c "$(stat -c %s "$work/bom-tail")" "$program/chat.txt" | cmp -s - "$work/bom-tail"
-}
-check "a received text keeps a U+FEFF at its start" wait_for 15 ends_with_bom_text
 
 click "$W" "${COMMAND3[@]}"
 check "Ajuda opens" wait_for 10 has_window "$HELP_TITLE"
@@ -160,6 +150,17 @@ sleep 1
 check "Visitar hands the address on and the window stays" has_window "$ABOUT_TITLE"
 click "$(window_named "$ABOUT_TITLE")" "${SOBRE_RETORNAR[@]}"
 check "Retornar closes it" wait_for 10 no_window "$ABOUT_TITLE"
+# A text that begins with U+FEFF keeps it: the transcript is then UTF-8, the character in it.
+printf '\xef\xbb\xbfPY9BOM: marca' >"$work/bom.txt"
+bom_path="$work/bom.txt"
+conference fire-file "Z:${bom_path//\//\\}"
+printf '\r\n\xef\xbb\xbfPY9BOM: marca\r\n\r\n' >"$work/bom-tail"
+ends_with_bom_text() {
+    click "$W" "${GRAVAR[@]}"
+    sleep 0.3
+    tail -c "$(stat -c %s "$work/bom-tail")" "$program/chat.txt" | cmp -s - "$work/bom-tail"
+}
+check "a received text keeps a U+FEFF at its start" wait_for 15 ends_with_bom_text
 
 # --- a slow, then a busy conference application: neither is gone ------------------------
 conference audio -1
