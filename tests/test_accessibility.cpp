@@ -10,6 +10,8 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -266,6 +268,27 @@ private slots:
         w->Command3_Click();
         QCOMPARE(announcements(),
                  QStringList({QStringLiteral("PU9DDD: quarta"), QStringLiteral("Só 4 mensagens recebidas até agora")}));
+
+        // A flood with the focus in the conversation box: the caret stays,
+        // the scroll bar is told at most once a batch, and no warning is printed.
+        w->activateWindow();
+        w->Text1->setFocus();
+        QTRY_VERIFY(w->Text1->hasFocus());
+        w->Text1->setSelStart(0);
+        heard.clear();
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+        QElapsedTimer flooding;
+        flooding.start();
+        for (int i = 1; i <= 2000; ++i)
+            m_session->standin().feed(QStringLiteral("PY9AAA: rajada, %1").arg(i));
+        QTRY_VERIFY(announcements().size() == 1
+                    && announcements().first().startsWith(QStringLiteral("PY9AAA: rajada, 1998")));
+        QTest::qWait(2 * AccessibleEventGate::BatchMs);
+        const auto moves = std::count_if(heard.cbegin(), heard.cend(), [&](const Heard &h) {
+            return h.object == w->Text1->verticalScrollBar() || h.type == QAccessible::TextCaretMoved;
+        });
+        QVERIFY2(moves <= 1 + flooding.elapsed() / AccessibleEventGate::BatchMs, qPrintable(QString::number(moves)));
+        QCOMPARE(w->Text1->selStart(), 0);
     }
 
     void summariesAreBoundedAndWaitForTheTyping()
@@ -305,6 +328,12 @@ private slots:
         w->Echo_ChatTextReceived(QStringLiteral("PY9FFF: depois do Enter"));
         QTest::keyClick(w->Text2, Qt::Key_Return);
         QTRY_COMPARE_WITH_TIMEOUT(announcements().size(), 2, Announcer::TypingPauseMs / 2);
+
+        // Moving through the conversation to read it is not typing.
+        w->Text1->setFocus();
+        QTest::keyClick(w->Text1, Qt::Key_Up);
+        w->Echo_ChatTextReceived(QStringLiteral("PY9GGG: lendo"));
+        QTRY_COMPARE_WITH_TIMEOUT(announcements().size(), 3, Announcer::TypingPauseMs / 2);
     }
 
     void theWindowIsAFrameAndTheBannerAPanel()

@@ -21,6 +21,8 @@ struct Gate {
     QList<QPointer<QAbstractScrollArea>> boxes;
     QAccessible::UpdateHandler next = nullptr;
     Held held;
+    // A focused box's scroll bar whose value has changed since it was last told.
+    QPointer<QScrollBar> moved;
     QTimer *batch = nullptr;
 };
 
@@ -51,6 +53,10 @@ void release()
         QAccessibleTextInsertEvent insert(held.box, held.position, held.text);
         pass(&insert);
     }
+    if (QPointer<QScrollBar> moved = std::exchange(gate().moved, nullptr)) {
+        QAccessibleValueChangeEvent change(moved.data(), moved->value());
+        pass(&change);
+    }
 }
 
 QAbstractScrollArea *boxOf(QObject *object, bool *isScrollBar)
@@ -79,8 +85,15 @@ void handle(QAccessibleEvent *event)
     }
     const bool focused = box->hasFocus();
     if (isScrollBar) {
-        if (focused || event->type() != QAccessible::ValueChanged)
+        // Unfocused, a scroll bar's moves are not told; focused, the last
+        // of each batch is.
+        if (event->type() != QAccessible::ValueChanged) {
             pass(event);
+        } else if (focused) {
+            gate().moved = qobject_cast<QScrollBar *>(event->object());
+            if (!gate().batch->isActive())
+                gate().batch->start();
+        }
         return;
     }
     switch (event->type()) {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPlainTextEdit>
 
 #ifdef Q_OS_WIN
 #include "forms/windows_notification.h"
@@ -25,6 +26,13 @@ QAccessibleInterface *accessibleAnnouncer(const QString &className, QObject *obj
     if (className == QLatin1String("Announcer") && object && object->isWidgetType())
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Notification);
     return nullptr;
+}
+
+// The keys that move through a text to read it.
+bool isReadingKey(int key)
+{
+    return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Right
+           || key == Qt::Key_PageUp || key == Qt::Key_PageDown || key == Qt::Key_Home || key == Qt::Key_End;
 }
 
 bool isModifier(int key)
@@ -82,16 +90,24 @@ bool Announcer::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
         const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            // Enter sends what was typed: nothing more is being typed.
-            m_lastKey.invalidate();
-            if (!m_waiting.isEmpty())
-                schedule();
-        } else if (!isModifier(key)) {
+        if (isModifier(key) || (isReadingKey(key) && qobject_cast<QPlainTextEdit *>(watched))) {
+            // Not typing: a modifier alone, or moving through the conversation to read it.
+        } else {
+            // Enter sends what was typed: a short pause is pause enough after it.
             m_lastKey.start();
+            m_sent = key == Qt::Key_Return || key == Qt::Key_Enter;
+            if (m_sent && !m_waiting.isEmpty())
+                schedule();
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+int Announcer::pauseLeftMs() const
+{
+    if (!m_lastKey.isValid())
+        return 0;
+    return int(std::max<qint64>(0, (m_sent ? QuietMs : TypingPauseMs) - m_lastKey.elapsed()));
 }
 
 void Announcer::announce(const QString &text)
@@ -112,15 +128,14 @@ void Announcer::schedule()
     qint64 delay = m_waiting.size() == 1 ? QuietMs : QuietAfterManyMs;
     if (m_waitingSince.elapsed() >= LongestWaitMs)
         delay = 0;
-    if (m_lastKey.isValid())
-        delay = std::max(delay, TypingPauseMs - m_lastKey.elapsed());
-    m_quiet.start(int(std::max<qint64>(0, delay)));
+    // The typing pause is the rule for every wait, however long it has been.
+    m_quiet.start(int(std::max<qint64>(delay, pauseLeftMs())));
 }
 
 void Announcer::tellWaiting()
 {
-    if (m_lastKey.isValid() && m_lastKey.elapsed() < TypingPauseMs) {
-        m_quiet.start(int(TypingPauseMs - m_lastKey.elapsed()));
+    if (const int left = pauseLeftMs(); left > 0) {
+        m_quiet.start(left);
         return;
     }
     if (m_waiting.isEmpty())

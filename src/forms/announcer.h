@@ -19,8 +19,10 @@ class QLabel;
 // screen reader drops what comes in the middle of a flood of events): the
 // newest few, each cut short, and how many came before them, so that a flood
 // does not read for minutes. While the operator types in any of the
-// program's windows an arrival waits for a pause in the typing: a screen
-// reader stops speaking at every key, and the text would be cut off.
+// program's windows an arrival waits for a pause in the typing, however long
+// it has waited (a short one after Enter): a screen reader stops speaking at
+// every key, and the text would be cut off. Moving through the conversation
+// to read it is not typing.
 class Announcer : public QWidget
 {
     Q_OBJECT
@@ -58,6 +60,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // How long an arrival must still wait for the operator's typing to pause.
+    int pauseLeftMs() const;
     void schedule();
     void tellWaiting();
     void tell(const QString &text);
@@ -69,5 +73,7 @@ private:
     // Since the operator's last key in any of the program's windows (invalid
     // when not typing: never, or Enter sent what was typed).
     QElapsedTimer m_lastKey;
+    // The last key was Enter, which sent what was typed.
+    bool m_sent = false;
     QLabel *m_label = nullptr;
 };

@@ -179,6 +179,74 @@ for run in 1 2 3; do
     done
 done
 
+# 6. Reading the conversation box: Down reads the next line's text.
+click "$W" "${TEXT1[@]}"
+step reading
+hear reading "Conversa recebida"
+xdotool key ctrl+Home
+sleep 1
+step down
+xdotool key Down
+check "Down in the conversation box reads the line's text" wait_for 20 said down "PU9BBB: segunda mensagem"
+
+# 7. A flood of 2,000 with the focus in the conversation box: a summary is
+#    told, and Orca answers keys after it (the caret did not move for it).
+xdotool key ctrl+End
+sleep 1.2
+step box_flood
+flood 2000 "rajada na caixa"
+check "a flood in the conversation box is told in a summary with the newest text" \
+    wait_for 30 summary_told box_flood "PY9AAA: rajada na caixa, 2000"
+sleep 1
+step up
+xdotool key Up
+# The caret stayed where Ctrl+End put it, after the last line before the flood.
+check "and Up is answered after it, from where the caret stayed" wait_for 20 said up "PY9AAA: rajada 3 de 2000, 2000"
+
+# 8. Five arrivals a second apart while the operator types for nine seconds:
+#    none is told while keys come, all after the last.
+click "$W" "${TEXT2[@]}"
+sleep 1
+step typing5
+xdotool type --delay 150 "uma resposta longa que ainda estou digitando sem parar agora" &
+typist=$!
+for n in 1 2 3 4 5; do
+    sleep 1
+    feed "PY9GGG: durante a digitação $n"
+done
+wait "$typist"
+step typed5
+check "five arrivals during typing are all told after the last key" \
+    wait_for 20 said typed5 "PY9GGG: durante a digitação 5"
+step typed5_told
+not_while_typing5() { ! logged speech typing5 typed5 | grep -qF "PY9GGG"; }
+check "and none while keys come" not_while_typing5
+all_five() { logged speech typed5 | grep -qF "e mais 2 mensagens antes destas"; }
+check "the summary counts the two before the newest three" all_five
+xdotool key ctrl+a BackSpace
+
+# 9. A message box open: history keys told, an arrival told after them, and
+#    Velmora answers once the box has closed.
+mv "$work/chat/chat.txt" "$work/chat/guardado.txt" 2>/dev/null
+click "$W" "${LER[@]}"
+check "the message box opens" wait_for 10 has_window "$BOX_TITLE"
+sleep 1
+step modal
+for key in 1 0 2 5; do
+    xdotool key "alt+$key"
+    sleep 0.7
+done
+check "history keys are told with the message box open" wait_for 20 said modal "Sem áudio"
+step modal_arrival
+feed "PY9HHH: com a caixa de mensagem aberta"
+check "an arrival is told with the message box open" wait_for 20 said modal_arrival "PY9HHH: com a caixa de mensagem aberta"
+press_ok
+wait_for 10 no_window "$BOX_TITLE"
+sleep 1
+step after_modal
+xdotool key alt+1
+check "and Velmora answers after the box has closed" wait_for 20 said after_modal "PY9HHH: com a caixa de mensagem aberta"
+
 [ -n "${operators_orca:-}" ] && check "another Orca running here is left alone" kill -0 "$operators_orca"
 keep_log
 [ "$failed" -eq 0 ] || { echo "Orca said:"; logged speech start | sed "s/^/    /"; }
