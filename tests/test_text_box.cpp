@@ -201,22 +201,6 @@ private slots:
         box.paste();
         QCOMPARE(box.text(), lines);
 
-        // Typing over two letters beside a break for the eye: the caret stands
-        // where the typed letter ends, and each Right is one letter of the text.
-        box.setText(QString(1500, QLatin1Char('l')));
-        QTextCursor two(box.document());
-        two.setPosition(997);
-        two.setPosition(999, QTextCursor::KeepAnchor);
-        box.setTextCursor(two);
-        QTest::keyClicks(&box, QStringLiteral("x"));
-        QCoreApplication::processEvents();
-        QCOMPARE(box.selStart(), 998);
-        QTest::keyClick(&box, Qt::Key_Home, Qt::ControlModifier);
-        for (int i = 0; i < 1000; ++i)
-            QTest::keyClick(&box, Qt::Key_Right);
-        QCOMPARE(box.selStart(), 1000);
-        QCOMPARE(box.text(), QString(997, QLatin1Char('l')) + QLatin1Char('x') + QString(501, QLatin1Char('l')));
-
         // Typing on and on at the end of a line: its picture is broken up later.
         box.setText(QString(1990, QLatin1Char('t')));
         box.setSelStart(box.textLength());
