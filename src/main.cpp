@@ -35,7 +35,9 @@ int main(int argc, char **argv)
     // Endings nobody chose keep what was not saved, as the error report does;
     // so does the session manager's warning that the session is ending.
     EndingWatch endings;
+#if QT_CONFIG(sessionmanager)
     QObject::connect(&app, &QGuiApplication::commitDataRequest, [] { Handler::keepUnsavedNow(); });
+#endif
 
     // Loading the window creates the conference link; when that fails the
     // error report ends the process before any window is shown.
