@@ -55,6 +55,14 @@ in_debian() {
         set -e
         dir="$1" root="$2" shared="$3" access="$4"
         shift 4
+        # Before anything is mounted under it: the mount that holds the chroot
+        # made private in this namespace, so that nothing mounted here can
+        # reach the machine whatever the propagation of the mounts around it.
+        holder="$(findmnt -n -o TARGET -T "$dir" 2>/dev/null || true)"
+        if [ -z "$holder" ] || ! mount --make-rprivate "$holder" 2>/dev/null; then
+            echo "refusing to mount anything for the chroot: $dir is on no mount that can be made private here" >&2
+            exit 1
+        fi
         mount -t proc proc "$dir/proc"
         mount -t sysfs sys "$dir/sys"
         mount --rbind /dev "$dir/dev"

@@ -9,6 +9,13 @@ as_root() {
     fi
 }
 
+# give_to_tree_owner TREE PATH: what a run as root wrote at PATH in TREE
+# belongs to the owner of TREE, as what that user builds there does.
+give_to_tree_owner() {
+    [ "$(id -u)" -eq 0 ] && [ "$(stat -c %u "$1")" -ne 0 ] && [ -e "$2" ] || return 0
+    chown -R "$(stat -c %u:%g "$1")" "$2"
+}
+
 # ensure_packages PKG...: installs whichever of them is missing.
 ensure_packages() {
     local missing=()
