@@ -210,7 +210,7 @@ private slots:
         QCOMPARE(
             m_session->messages,
             QStringList({QStringLiteral("Erro em tempo de execução '57':\n\nErro de E/S ao gravar \"chat.txt\"; o "
-                                        "arquivo anterior ficou como estava, a conversa não foi gravada e "
+                                        "arquivo anterior ficou como estava; a conversa não foi gravada e "
                                         "continua na janela."),
                          QStringLiteral("Erro em tempo de execução '61':\n\nDisco cheio: não há espaço para "
                                         "gravar \"chat.txt\"; a conversa não foi gravada e continua na janela.")}));
@@ -230,19 +230,19 @@ private slots:
                 .arg(what);
         };
         const QString full = QStringLiteral("Disco cheio: não há espaço para gravar \"chat.txt\"");
-        const QString io = QStringLiteral("Erro de E/S ao gravar \"chat.txt\"; o arquivo anterior ficou como estava,");
+        const QString io = QStringLiteral("Erro de E/S ao gravar \"chat.txt\"; o arquivo anterior ficou como estava");
         // Each step of a save failing with what a full or failing disk says.
         QTest::newRow("write: disk full") << "fault" << QByteArray("write:ENOSPC") << report(61, full);
         QTest::newRow("write: quota, part way") << "fault" << QByteArray("write:EDQUOT:4096") << report(61, full);
         QTest::newRow("write: I/O error, part way")
             << "fault" << QByteArray("write:EIO:4096")
-            << report(57, io).replace(QStringLiteral(",; a"), QStringLiteral(", a"));
+            << report(57, io);
         QTest::newRow("flush to disk") << "fault" << QByteArray("fsync:EIO")
-                                       << report(57, io).replace(QStringLiteral(",; a"), QStringLiteral(", a"));
+                                       << report(57, io);
         QTest::newRow("close") << "fault" << QByteArray("close:EIO")
-                               << report(57, io).replace(QStringLiteral(",; a"), QStringLiteral(", a"));
+                               << report(57, io);
         QTest::newRow("rename across disks") << "fault" << QByteArray("rename:EXDEV")
-                                             << report(57, io).replace(QStringLiteral(",; a"), QStringLiteral(", a"));
+                                             << report(57, io);
         QTest::newRow("chat.txt is a folder")
             << "folder" << QByteArray()
             << report(75, QStringLiteral("Erro de acesso ao caminho/arquivo: \"chat.txt\" é uma pasta"));

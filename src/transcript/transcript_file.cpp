@@ -124,7 +124,7 @@ int cp1252Byte(char16_t c)
     }
     throw AppError(
         ErrorNumber::DeviceIo,
-        QStringLiteral("Erro de E/S ao gravar \"%1\"; o arquivo anterior ficou como estava, %2").arg(path, notSaved));
+        QStringLiteral("Erro de E/S ao gravar \"%1\"; o arquivo anterior ficou como estava; %2").arg(path, notSaved));
 }
 
 std::filesystem::path nativePath(const QString &path)
