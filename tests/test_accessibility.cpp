@@ -3,8 +3,8 @@
 #include "aux_windows/sobre_velmora.h"
 #include "chat_session.h"
 #include "conference_link/conference_link.h"
-#include "forms/accessible_event_gate.h"
-#include "forms/announcer.h"
+#include "accessibility/accessible_event_gate.h"
+#include "accessibility/announcer.h"
 #include "forms/lamp_shape.h"
 #include "forms/text_box.h"
 

@@ -38,15 +38,16 @@ BUILD_PACKAGES=(build-essential cmake pkgconf qt6-base-dev libgl-dev libxcb1-dev
 # What the tests need besides (five check installing and packaging; e2fsprogs's chattr makes a folder
 # that takes no new file; acl and attr set and read what a save must keep).
 TEST_PACKAGES=(qt6-base-private-dev desktop-file-utils appstream file dpkg-dev lintian e2fsprogs acl attr)
-# What testing the Windows link under Wine needs (wine32 from the i386 architecture).
-WINE_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine64-tools wine32:i386)
+# What testing the Windows link under Wine needs (wine32 from the i386 architecture; MinGW's widl for the
+# screen reader's RPC interface).
+WINE_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine64-tools wine32:i386 mingw-w64-tools)
 
 # What the Wine bridge needs: its Windows side is a 32-bit program (wine32 from the i386 architecture).
 BRIDGE_PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386)
 
 # What cross-building the Windows program and its installer needs (the Qt kit itself: scripts/windows-qt-kit).
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-                  cmake qt6-base-dev qt6-base-dev-tools qt6-translations-l10n ninja-build zstd nsis unzip)
+                  mingw-w64-tools cmake qt6-base-dev qt6-base-dev-tools qt6-translations-l10n ninja-build zstd nsis unzip)
 
 # ensure_i386: lets apt install i386 packages.
 ensure_i386() {

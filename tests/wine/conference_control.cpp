@@ -2,6 +2,7 @@
 // conference application's own user would: raise a chat text, set the
 // receive-audio state, read back what was sent to it.
 //   conference_control fire TEXT | fire-file FILE (its UTF-8 text, exactly) |
+//                      flood N TEXT ("TEXT 1" to "TEXT N", one after another) |
 //                      audio N | last-sent | sent-count | pid |
 //                      stall poll|send MS | hang poll|send MS | end-stall |
 //                      end-session WINDOW-TITLE (the session's end, told to that window)
@@ -44,6 +45,12 @@ int run(ITestControl *control, const std::wstring &command, const wchar_t *argum
         const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
         return file && SUCCEEDED(control->FireChat(Bstr(fromUtf8(bytes)).get())) ? 0 : 1;
     }
+    if (command == L"flood" && argument && extra) {
+        for (long n = 1; n <= std::wcstol(argument, nullptr, 10); ++n)
+            if (FAILED(control->FireChat(Bstr(std::wstring(extra) + L" " + std::to_wstring(n)).get())))
+                return 1;
+        return 0;
+    }
     if (command == L"audio" && argument)
         return SUCCEEDED(control->SetAudio(short(std::wcstol(argument, nullptr, 10)))) ? 0 : 1;
     if (command == L"last-sent") {
@@ -69,8 +76,8 @@ int run(ITestControl *control, const std::wstring &command, const wchar_t *argum
         return 0;
     }
     std::fwprintf(stderr,
-                  L"usage: conference_control fire TEXT | fire-file FILE | audio N | last-sent | sent-count | pid | "
-                  L"stall poll|send MS | hang poll|send MS | end-stall | end-session WINDOW-TITLE\n");
+                  L"usage: conference_control fire TEXT | fire-file FILE | flood N TEXT | audio N | last-sent | "
+                  L"sent-count | pid | stall poll|send MS | hang poll|send MS | end-stall | end-session WINDOW-TITLE\n");
     return 2;
 }
 

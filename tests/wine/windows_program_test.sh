@@ -32,9 +32,12 @@ last_sent_is() {
 }
 server_pid() { pgrep -f 'conference_test_server\.exe' | head -n 1; }
 
-# start_program FOLDER EXE: velmora.exe started in FOLDER, its current folder.
+# start_program FOLDER EXE: velmora.exe started in FOLDER, its current folder (where a
+# uiautomationcore.dll put beside it is taken before Windows's own).
+uia_log="$work/uia.log"
 start_program() {
-    (cd "$1" && exec /usr/lib/wine/wine64 "$2") >/dev/null 2>&1 &
+    (cd "$1" && VELMORA_UIA_STANDIN_LOG="Z:${uia_log//\//\\}" \
+        WINEDLLOVERRIDES="$WINEDLLOVERRIDES;uiautomationcore=n,b" exec /usr/lib/wine/wine64 "$2") >/dev/null 2>&1 &
     velmora_pid=$!
     pids+=("$velmora_pid")
 }
@@ -73,6 +76,9 @@ check "with a non-zero status" test "${status:-0}" -ne 0
 
 # --- the conversation ---------------------------------------------------------------------
 wine64 "$server" /RegServer
+# From here on, UI Automation's notifications are raised through a stand-in that records them.
+cp "$out/x86_64/uiautomationcore.dll" "$program/"
+touch "$uia_log"
 start_program "$program" velmora.exe
 check "the chat window appears" wait_for 60 has_window "$CHAT_TITLE"
 W="$(window_named "$CHAT_TITLE")"
@@ -161,6 +167,80 @@ ends_with_bom_text() {
     tail -c "$(stat -c %s "$work/bom-tail")" "$program/chat.txt" | cmp -s - "$work/bom-tail"
 }
 check "a received text keeps a U+FEFF at its start" wait_for 15 ends_with_bom_text
+
+# --- heard through the screen reader's own interface, whatever window is in front --------
+# Stand-ins for NVDA's controller and JAWS's automation object record what they are asked
+# (one line a call, as the one for UI Automation does); another program's window is in front.
+nvda_log="$work/nvda.log"
+jaws_log="$work/jaws.log"
+touch "$nvda_log" "$jaws_log"
+reader() { wine64 "$out/x86_64/$1.exe" "${@:2}" >/dev/null 2>&1; }
+start_reader() { reader "$1" "Z:${2//\//\\}" "${@:3}" & pids+=("$!"); }
+gone() { wait_for 10 sh -c "! pgrep -f '$1\.exe' >/dev/null"; }
+serving() { [ "$(grep -c '^serving' "$1")" -ge "$2" ]; }
+start_reader nvda_standin "$nvda_log"
+start_reader jaws_standin "$jaws_log"
+check "the NVDA stand-in serves this desktop's endpoint" \
+    wait_for 30 grep -q $'^serving\tNvdaCtlr\.[0-9]*\.Default$' "$nvda_log"
+wait_for 30 serving "$jaws_log" 1
+wine64 notepad >/dev/null 2>&1 &
+pids+=("$!")
+wait_for 30 sh -c 'xdotool search --onlyvisible --class notepad >/dev/null'
+in_front() { xdotool windowfocus --sync "$(xdotool search --onlyvisible --class notepad | head -n 1)"; sleep 0.5; }
+in_front
+for n in 1 2 3; do
+    conference fire "PY9NV$n: ouvido $n"
+    sleep 0.3
+done
+said() { grep "^$1"$'\t' "$2" | tail -n "$3" | cut -f 2- | paste -sd '|'; }
+three_told() {
+    [ "$(said speakText "$nvda_log" 3)" = "PY9NV1: ouvido 1|PY9NV2: ouvido 2|PY9NV3: ouvido 3" ] &&
+        [ "$(said brailleMessage "$nvda_log" 3)" = "PY9NV1: ouvido 1|PY9NV2: ouvido 2|PY9NV3: ouvido 3" ]
+}
+check "three arrivals 300 ms apart reach NVDA, each spoken and brailled" wait_for 20 three_told
+check "and only there (heard once)" sh -c "! grep -q PY9NV '$uia_log'"
+spoken_before="$(grep -c '^speakText' "$nvda_log")"
+conference flood 2000 "PY9FLD"
+flood_told() { grep -q $'^speakText\t.*PY9FLD 2000\\\\ne mais [0-9]* mensagens antes destas$' "$nvda_log"; }
+check "a flood of 2,000 reaches it as a bounded summary" wait_for 60 flood_told
+check "in a handful of announcements" test "$(($(grep -c '^speakText' "$nvda_log") - spoken_before))" -le 12
+click "$W" "${COMMAND3[@]}"
+wait_for 10 has_window "$HELP_TITLE"
+xdotool windowfocus --sync "$(window_named "$HELP_TITLE")" key alt+1
+check "Alt+1 with the Ajuda window open reaches it" wait_for 15 grep -q $'^speakText\tPY9FLD 2000$' "$nvda_log"
+click "$(window_named "$HELP_TITLE")" "${AJUDA_RETORNAR[@]}"
+wait_for 10 no_window "$HELP_TITLE"
+pkill -f 'nvda_standin\.exe'
+gone nvda_standin
+in_front
+conference fire "PY9JAW: pelo JAWS"
+check "with the NVDA stand-in gone, JAWS says it, after what it is saying" \
+    wait_for 20 grep -q $'^SayString\tqueued\tPY9JAW: pelo JAWS$' "$jaws_log"
+reader jaws_standin stop
+gone jaws_standin
+conference fire "PY9UIA: pela automação"
+check "with both gone, a UI Automation notification tells it" \
+    wait_for 20 grep -q $'^UiaRaiseNotificationEvent\t4\t2\tVelmora.chat\tPY9UIA: pela automação$' "$uia_log"
+check "and neither stand-in was asked" sh -c "! grep -q PY9UIA '$nvda_log' '$jaws_log'"
+start_reader nvda_standin "$nvda_log" hang
+start_reader jaws_standin "$jaws_log"
+wait_for 30 serving "$nvda_log" 3
+wait_for 30 serving "$jaws_log" 2
+in_front
+conference fire "PY9HNG: sem resposta"
+wait_for 20 grep -q $'^speakText\tPY9HNG: sem resposta$' "$nvda_log"
+start=$(now_ms)
+xdotool windowraise "$W" windowfocus --sync "$W"
+click "$W" "${TEXT2[@]}"
+xdotool type --delay 40 "durante a espera"
+xdotool key Return
+check "an NVDA that never answers does not hold the window" wait_for 5 last_sent_is "durante a espera"
+check "the text goes to JAWS once the call limit has passed" \
+    wait_for 20 grep -q $'^SayString\tqueued\tPY9HNG: sem resposta$' "$jaws_log"
+echo "JAWS had it $(($(now_ms) - start)) ms after the unanswered call was made"
+pkill -f 'nvda_standin\.exe'
+reader jaws_standin stop
+pkill -f 'notepad\.exe'
 
 # --- a slow, then a busy conference application: neither is gone ------------------------
 conference audio -1

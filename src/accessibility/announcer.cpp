@@ -1,4 +1,4 @@
-#include "forms/announcer.h"
+#include "accessibility/announcer.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -8,7 +8,8 @@
 #include <QPlainTextEdit>
 
 #ifdef Q_OS_WIN
-#include "forms/windows_notification.h"
+#include "accessibility/uia_notification.h"
+#include "accessibility/windows_screen_readers.h"
 #endif
 
 // Qt 6.8 brought announcements, which a screen reader speaks and brailles
@@ -73,6 +74,10 @@ Announcer::Announcer(QWidget *parent) : QWidget(parent)
     hide();
     m_quiet.setSingleShot(true);
     connect(&m_quiet, &QTimer::timeout, this, &Announcer::tellWaiting);
+#ifdef Q_OS_WIN
+    m_screenReaders = new WindowsScreenReaders(this);
+    connect(m_screenReaders, &WindowsScreenReaders::unheard, this, &Announcer::tellOnPlatform);
+#endif
     qApp->installEventFilter(this);
 }
 
@@ -157,7 +162,16 @@ void Announcer::tellWaiting()
 
 void Announcer::tell(const QString &text)
 {
-    m_current = text;
+#ifdef Q_OS_WIN
+    // Told by the platform's events only where no screen reader's own interface takes it: heard once.
+    m_screenReaders->tell(text);
+#else
+    tellOnPlatform(text);
+#endif
+}
+
+void Announcer::tellOnPlatform(const QString &text)
+{
 #if VELMORA_ANNOUNCEMENTS
     QAccessibleAnnouncementEvent announcement(this, text);
     announcement.setPoliteness(QAccessible::AnnouncementPoliteness::Polite);
@@ -170,11 +184,14 @@ void Announcer::tell(const QString &text)
     show();
 #endif
 #ifdef Q_OS_WIN
-    if (!raiseWindowsNotification(window(), text)) {
+    if (raiseWindowsNotification(window(), text)) {
+        qCDebug(lcTold, "told as a UI Automation notification: %s", qUtf8Printable(text));
+    } else {
         // Where UI Automation's notifications are missing, Qt's value change
         // carrying the text is raised as one.
         QAccessibleValueChangeEvent change(this, text);
         QAccessible::updateAccessibility(&change);
+        qCDebug(lcTold, "told as a value change: %s", qUtf8Printable(text));
     }
 #endif
 }

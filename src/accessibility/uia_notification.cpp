@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "forms/windows_notification.h"
+#include "accessibility/uia_notification.h"
 #include "runtime/com_owners.h"
 
 #include <QString>

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QLabel;
+class WindowsScreenReaders;
 
 // Tells a screen reader what it is given, wherever the focus is (in any of
 // the program's windows, or in another program's), in speech and in braille:
@@ -13,7 +14,9 @@ class QLabel;
 // and later it sends an announcement; before, a label inside it holds the
 // text and it is shown for each one (a screen reader tells a notification as
 // it appears, and puts its labels on the braille line). On Windows the
-// announcement is also raised as a UI Automation notification.
+// announcement goes through the screen reader's own interface (NVDA's or
+// JAWS's), heard whatever window is in front, and where none takes it, as a
+// UI Automation notification.
 //
 // Arrivals that come close together are told together once they pause (a
 // screen reader drops what comes in the middle of a flood of events): the
@@ -50,9 +53,6 @@ public:
     void announce(const QString &text);
     // Asked for by the operator: told at once, on its own.
     void announceNow(const QString &text);
-    // What was told last.
-    const QString &current() const { return m_current; }
-
     // How a text is spoken: a blank one as such, in words.
     static QString spoken(const QString &text);
 
@@ -65,9 +65,10 @@ private:
     void schedule();
     void tellWaiting();
     void tell(const QString &text);
+    // Through the platform's accessibility events.
+    void tellOnPlatform(const QString &text);
 
     QStringList m_waiting;
-    QString m_current;
     QTimer m_quiet;
     QElapsedTimer m_waitingSince;
     // Since the operator's last key in any of the program's windows (invalid
@@ -76,4 +77,7 @@ private:
     // The last key was Enter, which sent what was typed.
     bool m_sent = false;
     QLabel *m_label = nullptr;
+#ifdef Q_OS_WIN
+    WindowsScreenReaders *m_screenReaders = nullptr;
+#endif
 };

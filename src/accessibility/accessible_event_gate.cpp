@@ -1,4 +1,4 @@
-#include "forms/accessible_event_gate.h"
+#include "accessibility/accessible_event_gate.h"
 
 #include <QAbstractScrollArea>
 #include <QAccessible>
