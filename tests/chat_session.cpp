@@ -60,7 +60,7 @@ AudioAnswer awaitAudio(ConferenceLink &link, const std::function<void()> &ask)
         answer.answered = true;
         loop.quit();
     });
-    QTimer::singleShot(3 * ConferenceLink::CallLimitMs / 2, &loop, &QEventLoop::quit);
+    QTimer::singleShot(3 * CallLimitMs / 2, &loop, &QEventLoop::quit);
     ask();
     if (!answer.answered)
         loop.exec();

@@ -373,7 +373,7 @@ void ComAutomationClient::sendChatText(const std::wstring &text)
         void **table = *reinterpret_cast<void ***>(conference);
         return reinterpret_cast<SendChatText>(table[SendChatTextSlot])(conference, argument.get());
     };
-    checked(m_worker->run(call, m_callLimitMs, ComMessageFilter::RetryDelayMs), L"enviar o texto");
+    checked(m_worker->run(call, m_limitMs, ComMessageFilter::RetryDelayMs), L"enviar o texto");
 }
 
 bool ComAutomationClient::askReceivingAudio()
@@ -386,7 +386,7 @@ bool ComAutomationClient::askReceivingAudio()
         void **table = *reinterpret_cast<void ***>(conference);
         return reinterpret_cast<GetReceivingAudio>(table[ReceivingAudioSlot])(conference, value.get());
     };
-    if (!m_worker->start(call, m_callLimitMs, ComMessageFilter::RetryDelayMs))
+    if (!m_worker->start(call, m_limitMs, ComMessageFilter::RetryDelayMs))
         return false;
     m_audio = value;
     return true;
@@ -408,7 +408,7 @@ short ComAutomationClient::receivingAudio()
     if (askReceivingAudio()) {
         HANDLE ready = answerReady();
         DWORD index = 0;
-        CoWaitForMultipleHandles(0, m_callLimitMs, 1, &ready, &index);
+        CoWaitForMultipleHandles(0, m_limitMs, 1, &ready, &index);
     }
     return receivingAudioAnswer();
 }

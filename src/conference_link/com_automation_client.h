@@ -118,8 +118,8 @@ public:
     short receivingAudio();
 
     // How long a call may wait on the application, refusals retried
-    // included (ComMessageFilter::CallLimitMs unless set lower).
-    void setCallLimit(DWORD milliseconds) noexcept { m_callLimitMs = milliseconds; }
+    // included (the call limit unless set lower).
+    void setCallLimit(DWORD milliseconds) noexcept { m_limitMs = milliseconds; }
 
     // The DISPID taken for ChatTextReceived, as discovered.
     DISPID chatDispId() const noexcept { return m_chatDispId; }
@@ -141,7 +141,7 @@ private:
     ComPtr<ComEventSink> m_sink;
     DWORD m_cookie = 0;
     DISPID m_chatDispId = FallbackChatDispId;
-    DWORD m_callLimitMs = ComMessageFilter::CallLimitMs;
+    DWORD m_limitMs = DWORD(CallLimitMs);
     std::unique_ptr<ComCallWorker> m_worker;
     // Where the question out writes its answer.
     std::shared_ptr<VARIANT_BOOL> m_audio;

@@ -47,7 +47,7 @@ struct ThreadState {
     ComPtr<IMessageFilter> previous;
     int users = 0;
     bool registered = false;
-    DWORD limitMs = ComMessageFilter::CallLimitMs;
+    DWORD limitMs = DWORD(CallLimitMs);
 };
 
 thread_local ThreadState state;

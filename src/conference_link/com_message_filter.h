@@ -19,7 +19,6 @@
 class ComMessageFilter
 {
 public:
-    static constexpr DWORD CallLimitMs = DWORD(::CallLimitMs);
     static constexpr DWORD RetryDelayMs = 100;
 
     ComMessageFilter();

@@ -28,9 +28,6 @@ public:
     // cannot be reached. The binding is chosen by the platform.
     static std::unique_ptr<ConferenceLink> create();
 
-    // No call holds the window longer than this.
-    static constexpr int CallLimitMs = ::CallLimitMs;
-
     ~ConferenceLink() override = default;
 
     // Throws AppError (busy when the application is busy or slow).

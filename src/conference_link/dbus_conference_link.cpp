@@ -42,7 +42,7 @@ QDBusMessage checked(const QDBusMessage &reply, const QString &what)
         throw AppError(ErrorNumber::AutomationError,
                        QStringLiteral("%1: não respondeu em %2 segundos ao %3.")
                            .arg(QString::fromWCharArray(BusyWords))
-                           .arg(ConferenceLink::CallLimitMs / 1000)
+                           .arg(CallLimitMs / 1000)
                            .arg(what),
                        true);
     }

@@ -139,11 +139,11 @@ void messageFilter(bool clientAlive)
         return;
     check(current->RetryRejectedCall(nullptr, 0, SERVERCALL_RETRYLATER) == ComMessageFilter::RetryDelayMs,
           "a call a busy server refused is retried");
-    check(current->RetryRejectedCall(nullptr, ComMessageFilter::CallLimitMs, SERVERCALL_RETRYLATER) == DWORD(-1),
+    check(current->RetryRejectedCall(nullptr, DWORD(CallLimitMs), SERVERCALL_RETRYLATER) == DWORD(-1),
           "for a few seconds only");
     check(current->MessagePending(nullptr, 100, PENDINGTYPE_TOPLEVEL) == PENDINGMSG_WAITDEFPROCESS,
           "a call out is waited for");
-    check(current->MessagePending(nullptr, ComMessageFilter::CallLimitMs, PENDINGTYPE_TOPLEVEL)
+    check(current->MessagePending(nullptr, DWORD(CallLimitMs), PENDINGTYPE_TOPLEVEL)
               == PENDINGMSG_CANCELCALL,
           "up to the limit only");
     check(current->RetryRejectedCall(nullptr, 0, SERVERCALL_REJECTED) == DWORD(-1),
