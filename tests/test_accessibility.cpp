@@ -32,8 +32,10 @@ struct Heard {
     QString inserted; // the text inserted, or what was told
     int position;
     bool told;
+    qint64 at; // on testClock
 };
 QList<Heard> heard;
+QElapsedTimer testClock;
 
 void listen(QAccessibleEvent *event)
 {
@@ -58,7 +60,26 @@ void listen(QAccessibleEvent *event)
         told = true;
     }
 #endif
-    heard.append({event->type(), event->object(), inserted, position, told});
+    heard.append({event->type(), event->object(), inserted, position, told, testClock.elapsed()});
+}
+
+// When the n-th announcement was told, on testClock.
+qint64 toldAt(qsizetype n)
+{
+    for (const Heard &h : std::as_const(heard))
+        if (h.told && n-- == 0)
+            return h.at;
+    return -1;
+}
+
+// What was inserted into object, in order.
+QString insertedInto(QObject *object)
+{
+    QString inserted;
+    for (const Heard &h : std::as_const(heard))
+        if (h.object == object && h.type == QAccessible::TextInserted)
+            inserted += h.inserted;
+    return inserted;
 }
 
 // What was told, in order.
@@ -133,6 +154,7 @@ class TestAccessibility : public QObject
 private slots:
     void initTestCase()
     {
+        testClock.start();
         QAccessible::installUpdateHandler(listen);
         // As when a screen reader is running: the platform's accessibility on.
         QPlatformAccessibility *platform = QGuiApplicationPrivate::platformIntegration()->accessibility();
@@ -216,8 +238,7 @@ private slots:
         const QStringList more = {QStringLiteral("PU9BBB: segunda"), QStringLiteral("PY9CCC: terceira")};
         for (const QString &line : more)
             m_session->standin().feed(line);
-        QTRY_COMPARE(w->Text1->document()->blockCount(), 4);
-        QTest::qWait(2 * AccessibleEventGate::BatchMs);
+        QTRY_VERIFY(insertedInto(w->Text1).contains(more.last()));
         QAccessibleTextInterface *text = QAccessible::queryAccessibleInterface(w->Text1)->textInterface();
         QVERIFY(text);
         const QStringList arrivals = QStringList{QStringLiteral("PY9AAA: olá, câmbio")} + more;
@@ -283,7 +304,6 @@ private slots:
             m_session->standin().feed(QStringLiteral("PY9AAA: rajada, %1").arg(i));
         QTRY_VERIFY(announcements().size() == 1
                     && announcements().first().startsWith(QStringLiteral("PY9AAA: rajada, 1998")));
-        QTest::qWait(2 * AccessibleEventGate::BatchMs);
         const auto moves = std::count_if(heard.cbegin(), heard.cend(), [&](const Heard &h) {
             return h.object == w->Text1->verticalScrollBar() || h.type == QAccessible::TextCaretMoved;
         });
@@ -315,25 +335,31 @@ private slots:
 
         // While the operator types, an arrival waits for a pause in the typing;
         // Enter ends the typing at once.
+        // (The times are the keys' and the announcements' own: a slow machine
+        // makes them later, never wrong. A key is pressed before its time is
+        // read, hence the few milliseconds allowed.)
         heard.clear();
         typeText(w->Text2, QStringLiteral("resp"));
         w->Echo_ChatTextReceived(QStringLiteral("PY9EEE: espera"));
-        QTest::qWait(Announcer::TypingPauseMs / 2);
         typeText(w->Text2, QStringLiteral("osta"));
-        QTest::qWait(Announcer::TypingPauseMs / 2);
-        QVERIFY(announcements().isEmpty());
+        const qint64 lastKey = testClock.elapsed();
         QTRY_COMPARE_WITH_TIMEOUT(announcements(), QStringList{QStringLiteral("PY9EEE: espera")},
-                                  2 * Announcer::TypingPauseMs);
+                                  4 * Announcer::TypingPauseMs);
+        QVERIFY2(toldAt(0) - lastKey >= Announcer::TypingPauseMs - 20, qPrintable(QString::number(toldAt(0) - lastKey)));
         typeText(w->Text2, QStringLiteral("x"));
         w->Echo_ChatTextReceived(QStringLiteral("PY9FFF: depois do Enter"));
         QTest::keyClick(w->Text2, Qt::Key_Return);
-        QTRY_COMPARE_WITH_TIMEOUT(announcements().size(), 2, Announcer::TypingPauseMs / 2);
+        const qint64 enter = testClock.elapsed();
+        QTRY_COMPARE_WITH_TIMEOUT(announcements().size(), 2, 4 * Announcer::TypingPauseMs);
+        QVERIFY2(toldAt(1) - enter < Announcer::TypingPauseMs, qPrintable(QString::number(toldAt(1) - enter)));
 
         // Moving through the conversation to read it is not typing.
         w->Text1->setFocus();
         QTest::keyClick(w->Text1, Qt::Key_Up);
+        const qint64 reading = testClock.elapsed();
         w->Echo_ChatTextReceived(QStringLiteral("PY9GGG: lendo"));
-        QTRY_COMPARE_WITH_TIMEOUT(announcements().size(), 3, Announcer::TypingPauseMs / 2);
+        QTRY_COMPARE_WITH_TIMEOUT(announcements().size(), 3, 4 * Announcer::TypingPauseMs);
+        QVERIFY2(toldAt(2) - reading < Announcer::TypingPauseMs, qPrintable(QString::number(toldAt(2) - reading)));
     }
 
     void theWindowIsAFrameAndTheBannerAPanel()

@@ -33,11 +33,11 @@ ensure_packages() {
 }
 
 # What building and running the program needs.
-BUILD_PACKAGES=(build-essential cmake pkgconf qt6-base-dev libgl-dev libxcb1-dev libdbus-1-dev qt6-qpa-plugins
+BUILD_PACKAGES=(build-essential cmake pkgconf qt6-base-dev qt6-base-private-dev libgl-dev libxcb1-dev libdbus-1-dev qt6-qpa-plugins
                 qt6-translations-l10n fonts-liberation dbus dbus-daemon dbus-bin)
 # What the tests need besides (five check installing and packaging; e2fsprogs's chattr makes a folder
 # that takes no new file; acl and attr set and read what a save must keep).
-TEST_PACKAGES=(qt6-base-private-dev desktop-file-utils appstream file dpkg-dev lintian e2fsprogs acl attr)
+TEST_PACKAGES=(desktop-file-utils appstream file dpkg-dev lintian e2fsprogs acl attr)
 # What testing the Windows link under Wine needs (wine32 from the i386 architecture; MinGW's widl for the
 # screen reader's RPC interface).
 WINE_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine64-tools wine32:i386 mingw-w64-tools)

@@ -7,6 +7,9 @@
 #include <QPointer>
 #include <QScrollBar>
 #include <QTimer>
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 namespace AccessibleEventGate {
 namespace {
@@ -34,16 +37,19 @@ Gate &gate()
 
 void handle(QAccessibleEvent *event);
 
-// On to the handler installed before, or to the platform (a screen reader).
+// On to the handler installed before, or to the platform (a screen reader),
+// as Qt hands an event on where no handler is installed. The gate stays
+// installed throughout: an event raised meanwhile is gated too, and a
+// handler installed after it keeps its place.
 void pass(QAccessibleEvent *event)
 {
     if (gate().next) {
         gate().next(event);
         return;
     }
-    QAccessible::installUpdateHandler(nullptr);
-    QAccessible::updateAccessibility(event);
-    QAccessible::installUpdateHandler(handle);
+    if (QPlatformIntegration *integration = QGuiApplicationPrivate::platformIntegration())
+        if (QPlatformAccessibility *platform = integration->accessibility())
+            platform->notifyAccessibilityUpdate(event);
 }
 
 void release()

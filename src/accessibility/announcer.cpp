@@ -1,11 +1,10 @@
 #include "accessibility/announcer.h"
+#include "accessibility/operator_activity.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QPlainTextEdit>
 
 #ifdef Q_OS_WIN
 #include "accessibility/uia_notification.h"
@@ -29,19 +28,6 @@ QAccessibleInterface *accessibleAnnouncer(const QString &className, QObject *obj
     return nullptr;
 }
 
-// The keys that move through a text to read it.
-bool isReadingKey(int key)
-{
-    return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Right
-           || key == Qt::Key_PageUp || key == Qt::Key_PageDown || key == Qt::Key_Home || key == Qt::Key_End;
-}
-
-bool isModifier(int key)
-{
-    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Meta
-           || key == Qt::Key_AltGr || key == Qt::Key_CapsLock;
-}
-
 // A text of a summary, cut short where it is long (never inside a surrogate pair).
 QString cut(const QString &text)
 {
@@ -55,7 +41,7 @@ QString cut(const QString &text)
 
 } // namespace
 
-Announcer::Announcer(QWidget *parent) : QWidget(parent)
+Announcer::Announcer(QWidget *parent, OperatorActivity *activity) : QWidget(parent)
 {
     // Installed once the application exists: one installed before loses to Qt's own.
     static const bool installed = (QAccessible::installFactory(accessibleAnnouncer), true);
@@ -78,34 +64,23 @@ Announcer::Announcer(QWidget *parent) : QWidget(parent)
     m_screenReaders = new WindowsScreenReaders(this);
     connect(m_screenReaders, &WindowsScreenReaders::unheard, this, &Announcer::tellOnPlatform);
 #endif
-    qApp->installEventFilter(this);
+    connect(activity, &OperatorActivity::typed, this, &Announcer::typed);
 }
 
-Announcer::~Announcer()
-{
-    qApp->removeEventFilter(this);
-}
+Announcer::~Announcer() = default;
 
 QString Announcer::spoken(const QString &text)
 {
     return text.trimmed().isEmpty() ? QStringLiteral("mensagem em branco") : text;
 }
 
-bool Announcer::eventFilter(QObject *watched, QEvent *event)
+void Announcer::typed(bool sent)
 {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (isModifier(key) || (isReadingKey(key) && qobject_cast<QPlainTextEdit *>(watched))) {
-            // Not typing: a modifier alone, or moving through the conversation to read it.
-        } else {
-            // Enter sends what was typed: a short pause is pause enough after it.
-            m_lastKey.start();
-            m_sent = key == Qt::Key_Return || key == Qt::Key_Enter;
-            if (m_sent && !m_waiting.isEmpty())
-                schedule();
-        }
-    }
-    return QWidget::eventFilter(watched, event);
+    // Enter sends what was typed: a short pause is pause enough after it.
+    m_lastKey.start();
+    m_sent = sent;
+    if (m_sent && !m_waiting.isEmpty())
+        schedule();
 }
 
 int Announcer::pauseLeftMs() const

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QWidget>
 
+class OperatorActivity;
 class QLabel;
 class WindowsScreenReaders;
 
@@ -45,7 +46,8 @@ public:
     static constexpr int MaxTexts = 3;
     static constexpr int MaxSummarisedLength = 300;
 
-    explicit Announcer(QWidget *parent);
+    // Told of the operator's typing by activity.
+    Announcer(QWidget *parent, OperatorActivity *activity);
     ~Announcer() override;
 
     // An arrival: told with the others that come with it, when the operator
@@ -56,10 +58,8 @@ public:
     // How a text is spoken: a blank one as such, in words.
     static QString spoken(const QString &text);
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
+    void typed(bool sent);
     // How long an arrival must still wait for the operator's typing to pause.
     int pauseLeftMs() const;
     void schedule();

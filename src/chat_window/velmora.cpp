@@ -6,6 +6,7 @@
 #include "accessibility/accessible_event_gate.h"
 #include "forms/animated_picture.h"
 #include "accessibility/announcer.h"
+#include "accessibility/operator_activity.h"
 #include "forms/form_layout.h"
 #include "forms/form_style.h"
 #include "forms/lamp_shape.h"
@@ -180,11 +181,11 @@ void velmora::buildControls()
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
 
-    m_announcer = new Announcer(this);
-    // The history keys, in every window of the program (the Help and About
-    // windows and the message boxes too, where the chat window's own
-    // shortcuts would be blocked by their modality).
-    qApp->installEventFilter(this);
+    // The history keys, in every window of the program; the announcer is told of the typing.
+    Text2->installEventFilter(this); // Text2_KeyPress
+    auto *activity = new OperatorActivity(this);
+    connect(activity, &OperatorActivity::historyKey, this, &velmora::tellAgain);
+    m_announcer = new Announcer(this, activity);
 
     // Names for screen readers where a control has no caption of its own.
     Text1->setAccessibleName(QStringLiteral("Conversa recebida"));
@@ -226,6 +227,7 @@ void velmora::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     if (!m_cover && windowHandle()) {
+        windowHandle()->installEventFilter(this); // its exposure
         m_cover = new WindowCover(windowHandle(), this);
         connect(m_cover, &WindowCover::changed, this, &velmora::updateAnimation);
     }
@@ -258,14 +260,6 @@ void velmora::changeEvent(QEvent *event)
 
 bool velmora::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier && key->key() >= Qt::Key_0
-            && key->key() <= Qt::Key_9) {
-            tellAgain(key->key() - Qt::Key_0);
-            return true;
-        }
-    }
     if (watched == windowHandle() && event->type() == QEvent::Expose)
         updateAnimation();
     if (watched == Text2 && event->type() == QEvent::KeyPress) {
