@@ -7,7 +7,7 @@
 #include "runtime/handler.h"
 
 #ifdef Q_OS_WIN
-#include "forms/windows_clipboard.h"
+#include "windows/clipboard.h"
 #endif
 
 #include <QApplication>

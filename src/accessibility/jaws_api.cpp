@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "accessibility/jaws_api.h"
-#include "runtime/com_owners.h"
+#include "windows/com_owners.h"
 
 namespace JawsApi {
 
@@ -17,7 +17,7 @@ bool sayInApartment(const std::wstring &text)
     CLSID jaws{};
     if (FAILED(CLSIDFromProgID(L"FreedomSci.JawsApi", &jaws)))
         return false;
-    ComPtr<IDispatch> api;
+    ComRef<IDispatch> api;
     if (FAILED(CoCreateInstance(jaws, nullptr, CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER, IID_IDispatch,
                                 api.putVoid()))
         || !api)

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "accessibility/uia_notification.h"
-#include "runtime/com_owners.h"
+#include "windows/com_owners.h"
 
 #include <QString>
 #include <QWidget>
@@ -38,7 +38,7 @@ bool raiseWindowsNotification(QWidget *window, const QString &text)
     const auto raise = lookUp<RaiseNotification>(automation, "UiaRaiseNotificationEvent");
     if (!hostProvider || !raise)
         return false;
-    ComPtr<IUnknown> provider;
+    ComRef<IUnknown> provider;
     if (FAILED(hostProvider(reinterpret_cast<HWND>(window->winId()), provider.put())) || !provider)
         return false;
     const Bstr display(text.toStdWString());

@@ -11,7 +11,7 @@
 #include <QPushButton>
 
 #ifdef Q_OS_WIN
-#include "aux_windows/windows_shell.h"
+#include "windows/shell_open.h"
 #endif
 
 using FormStyle::boldFont;

@@ -9,7 +9,7 @@ if(NOT TARGET velmora_com_automation)
     ${_automation}/com_call_worker.cpp ${_automation}/com_call_worker.h
     ${_automation}/com_event_sink.cpp ${_automation}/com_event_sink.h
     ${_automation}/com_message_filter.cpp ${_automation}/com_message_filter.h
-    ${_automation}/../runtime/com_owners.h)
+    ${_automation}/../windows/com_owners.h)
   target_include_directories(velmora_com_automation PUBLIC ${_automation}/..)
   target_link_libraries(velmora_com_automation PUBLIC ole32 oleaut32 uuid)
 endif()

@@ -65,7 +65,7 @@ const wchar_t *registrationAdvice(HRESULT hr)
 // The description the server left for the call that just failed, if any.
 std::wstring serverDescription()
 {
-    ComPtr<IErrorInfo> info;
+    ComRef<IErrorInfo> info;
     if (GetErrorInfo(0, info.put()) != S_OK || !info)
         return {};
     Bstr description;
@@ -91,27 +91,27 @@ bool firstEventMember(ITypeInfo *events, DISPID *dispId)
 }
 
 // The event interface through the object's own type information and its library.
-ComPtr<ITypeInfo> eventsFromTypeLibrary(IUnknown *object, const IID &eventInterface)
+ComRef<ITypeInfo> eventsFromTypeLibrary(IUnknown *object, const IID &eventInterface)
 {
-    ComPtr<ITypeInfo> events;
-    ComPtr<IDispatch> dispatch;
-    ComPtr<ITypeInfo> info;
-    ComPtr<ITypeLib> library;
+    ComRef<ITypeInfo> events;
+    ComRef<IDispatch> dispatch;
+    ComRef<ITypeInfo> info;
+    ComRef<ITypeLib> library;
     UINT index = 0;
     if (FAILED(object->QueryInterface(IID_IDispatch, dispatch.putVoid()))
         || FAILED(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put())) || !info
         || FAILED(info->GetContainingTypeLib(library.put(), &index)) || !library
         || FAILED(library->GetTypeInfoOfGuid(eventInterface, events.put())))
-        return ComPtr<ITypeInfo>();
+        return ComRef<ITypeInfo>();
     return events;
 }
 
 // The class's default source interface, through its class information.
-ComPtr<ITypeInfo> eventsFromClassInfo(IUnknown *object, const IID &eventInterface)
+ComRef<ITypeInfo> eventsFromClassInfo(IUnknown *object, const IID &eventInterface)
 {
-    ComPtr<ITypeInfo> events;
-    ComPtr<IProvideClassInfo> provider;
-    ComPtr<ITypeInfo> classInfo;
+    ComRef<ITypeInfo> events;
+    ComRef<IProvideClassInfo> provider;
+    ComRef<ITypeInfo> classInfo;
     if (FAILED(object->QueryInterface(IID_IProvideClassInfo, provider.putVoid()))
         || FAILED(provider->GetClassInfo(classInfo.put())) || !classInfo)
         return events;
@@ -125,7 +125,7 @@ ComPtr<ITypeInfo> eventsFromClassInfo(IUnknown *object, const IID &eventInterfac
         if (SUCCEEDED(classInfo->GetImplTypeFlags(i, &flags)) && (flags & defaultSource) == defaultSource
             && SUCCEEDED(classInfo->GetRefTypeOfImplType(i, &reference))) {
             if (FAILED(classInfo->GetRefTypeInfo(reference, events.put())))
-                return ComPtr<ITypeInfo>();
+                return ComRef<ITypeInfo>();
             const TypeAttr source(events.get());
             if (source && !IsEqualGUID(source->guid, eventInterface))
                 throw notAsDesigned(L"os seus eventos são outros");
@@ -137,9 +137,9 @@ ComPtr<ITypeInfo> eventsFromClassInfo(IUnknown *object, const IID &eventInterfac
 
 // The default interface's description in its vtable form (a dual
 // interface's type information is its dispatch form).
-ComPtr<ITypeInfo> vtableForm(ITypeInfo *info)
+ComRef<ITypeInfo> vtableForm(ITypeInfo *info)
 {
-    ComPtr<ITypeInfo> form;
+    ComRef<ITypeInfo> form;
     const TypeAttr attributes(info);
     if (!attributes)
         return form;
@@ -240,7 +240,7 @@ void ComAutomationClient::checked(HRESULT hr, const wchar_t *what) const
 
 ComAutomationClient::ComAutomationClient(ChatTextHandler onChatText)
 {
-    ComPtr<IUnknown> unknown;
+    ComRef<IUnknown> unknown;
     HRESULT hr = CoCreateInstance(ClassId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
                                   unknown.putVoid());
     if (FAILED(hr))
@@ -251,12 +251,12 @@ ComAutomationClient::ComAutomationClient(ChatTextHandler onChatText)
 
     checkSignatures();
 
-    ComPtr<ISupportErrorInfo> errorInfo;
+    ComRef<ISupportErrorInfo> errorInfo;
     m_supportsErrorInfo = SUCCEEDED(m_conference.queryInto(IID_ISupportErrorInfo, errorInfo))
                           && errorInfo->InterfaceSupportsErrorInfo(DefaultInterfaceId) == S_OK;
     m_chatDispId = discoverChatDispId();
 
-    ComPtr<IConnectionPointContainer> container;
+    ComRef<IConnectionPointContainer> container;
     hr = m_conference.queryInto(IID_IConnectionPointContainer, container);
     if (SUCCEEDED(hr))
         hr = container->FindConnectionPoint(EventInterfaceId, m_connectionPoint.put());
@@ -295,8 +295,8 @@ ComAutomationClient::~ComAutomationClient()
 
 void ComAutomationClient::checkSignatures() const
 {
-    ComPtr<IDispatch> dispatch;
-    ComPtr<ITypeInfo> info;
+    ComRef<IDispatch> dispatch;
+    ComRef<ITypeInfo> info;
     if (FAILED(m_conference.queryInto(IID_IDispatch, dispatch))
         || FAILED(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put())) || !info)
         return; // no type library loaded: nothing to compare with
@@ -307,7 +307,7 @@ void ComAutomationClient::checkSignatures() const
 
 std::wstring ComAutomationClient::signatureProblem(ITypeInfo *typeInfo)
 {
-    const ComPtr<ITypeInfo> form = vtableForm(typeInfo);
+    const ComRef<ITypeInfo> form = vtableForm(typeInfo);
     const TypeAttr attributes(form.get());
     if (!attributes)
         return L"a interface da conferência não está descrita";
@@ -354,10 +354,10 @@ std::wstring ComAutomationClient::signatureProblem(ITypeInfo *typeInfo)
 DISPID ComAutomationClient::discoverChatDispId() const
 {
     DISPID found = FallbackChatDispId;
-    if (const ComPtr<ITypeInfo> events = eventsFromTypeLibrary(m_conference.get(), EventInterfaceId);
+    if (const ComRef<ITypeInfo> events = eventsFromTypeLibrary(m_conference.get(), EventInterfaceId);
         events && firstEventMember(events.get(), &found))
         return found;
-    if (const ComPtr<ITypeInfo> events = eventsFromClassInfo(m_conference.get(), EventInterfaceId); events)
+    if (const ComRef<ITypeInfo> events = eventsFromClassInfo(m_conference.get(), EventInterfaceId); events)
         firstEventMember(events.get(), &found);
     return found;
 }

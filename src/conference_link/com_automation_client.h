@@ -7,7 +7,7 @@
 #include "conference_link/com_call_worker.h"
 #include "conference_link/com_event_sink.h"
 #include "conference_link/com_message_filter.h"
-#include "runtime/com_owners.h"
+#include "windows/com_owners.h"
 #include "runtime/error_number.h"
 
 #include <windows.h>
@@ -135,10 +135,10 @@ private:
     // At the end, the limit every last call on the application waits under:
     // set as the end begins, it goes after every member below has let go.
     std::optional<ComMessageFilter::Limit> m_exiting;
-    ComPtr<IUnknown> m_conference; // the default interface
+    ComRef<IUnknown> m_conference; // the default interface
     bool m_supportsErrorInfo = false;
-    ComPtr<IConnectionPoint> m_connectionPoint;
-    ComPtr<ComEventSink> m_sink;
+    ComRef<IConnectionPoint> m_connectionPoint;
+    ComRef<ComEventSink> m_sink;
     DWORD m_cookie = 0;
     DISPID m_chatDispId = FallbackChatDispId;
     DWORD m_limitMs = DWORD(CallLimitMs);

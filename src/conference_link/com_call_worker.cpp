@@ -1,6 +1,6 @@
 #include "conference_link/com_call_worker.h"
 
-#include "runtime/com_owners.h"
+#include "windows/com_owners.h"
 
 #include <utility>
 
@@ -63,8 +63,8 @@ struct ComCallWorker::Shared {
     {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         {
-            ComPtr<IUnknown> conference;
-            ComPtr<IConnectionPoint> events;
+            ComRef<IUnknown> conference;
+            ComRef<IConnectionPoint> events;
             HRESULT reached = self->marshalled;
             if (SUCCEEDED(reached))
                 reached = self->conferenceStream.take(self->conferenceInterface, conference.putVoid());

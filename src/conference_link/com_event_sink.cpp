@@ -1,6 +1,6 @@
 #include "conference_link/com_event_sink.h"
 
-#include "runtime/com_owners.h"
+#include "windows/com_owners.h"
 
 #include <oleauto.h>
 

@@ -1,6 +1,6 @@
 #include "conference_link/com_message_filter.h"
 
-#include "runtime/com_owners.h"
+#include "windows/com_owners.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ public:
 
 struct ThreadState {
     ThreadFilter filter;
-    ComPtr<IMessageFilter> previous;
+    ComRef<IMessageFilter> previous;
     int users = 0;
     bool registered = false;
     DWORD limitMs = DWORD(CallLimitMs);
@@ -70,11 +70,11 @@ ComMessageFilter::~ComMessageFilter()
     if (--state.users > 0 || !state.registered)
         return;
     state.registered = false;
-    ComPtr<IMessageFilter> current;
+    ComRef<IMessageFilter> current;
     CoRegisterMessageFilter(state.previous.get(), current.put());
     if (current && current.get() != &state.filter) {
         // Somebody registered a filter over ours since: theirs stays.
-        ComPtr<IMessageFilter> putBack;
+        ComRef<IMessageFilter> putBack;
         CoRegisterMessageFilter(current.get(), putBack.put());
     }
     state.previous.reset();

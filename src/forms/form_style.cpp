@@ -11,7 +11,7 @@
 #include <QWidget>
 
 #ifdef Q_OS_WIN
-#include "forms/windows_colours.h"
+#include "windows/system_colours.h"
 #endif
 
 namespace FormStyle {

@@ -11,7 +11,8 @@ class QSocketNotifier;
 // and the console's close events. Each keeps what the rescue keeps, then
 // ends the process as that ending would have: with the signal's own status.
 // The signals are taken in the event loop (a pipe written by the handler),
-// never in the handler itself.
+// never in the handler itself. One interface, a half for each system
+// (ending_watch_unix.cpp, and windows/ending_watch_win.cpp).
 class EndingWatch : public QObject, public QAbstractNativeEventFilter
 {
     Q_OBJECT
@@ -23,6 +24,10 @@ public:
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 
 private:
+    // The toolkit ends the process with exit() when the display goes: what
+    // was not saved is kept on the way out (nothing when the window has gone
+    // first, as at every chosen ending). Registered by both halves.
+    static void keepAtExit();
     void takeSignal();
 
     QSocketNotifier *m_notifier = nullptr;

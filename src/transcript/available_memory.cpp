@@ -1,7 +1,7 @@
 #include "transcript/available_memory.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "windows/memory_status.h"
 #else
 #include <sys/resource.h>
 #include <unistd.h>
@@ -82,12 +82,7 @@ long long availableMemoryBytes(const std::filesystem::path &root)
 {
 #ifdef _WIN32
     (void)root;
-    MEMORYSTATUSEX status = {};
-    status.dwLength = sizeof status;
-    if (!GlobalMemoryStatusEx(&status))
-        return -1;
-    // What may still be committed, and what the address space has room for.
-    return static_cast<long long>(std::min(status.ullAvailPageFile, status.ullAvailVirtual));
+    return windowsCommittableBytes();
 #else
     long long available = -1;
     const auto atMost = [&available](long long room) {

@@ -14,7 +14,7 @@
 #include <array>
 
 #ifdef Q_OS_WIN
-#include "transcript/windows_attributes.h"
+#include "windows/file_attributes.h"
 #endif
 
 namespace {

@@ -7,7 +7,7 @@
 //                      stall poll|send MS | hang poll|send MS | end-stall |
 //                      end-session WINDOW-TITLE (the session's end, told to that window)
 // Prints its answer in UTF-8; exit status 0 on success.
-#include "runtime/com_owners.h"
+#include "windows/com_owners.h"
 #include "conference_test_server.h"
 
 #include <cstdio>
@@ -104,7 +104,7 @@ int wmain(int argc, wchar_t **argv)
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     int status = 3;
     {
-        ComPtr<ITestControl> control;
+        ComRef<ITestControl> control;
         const HRESULT hr = CoCreateInstance(CLSID_Conference, nullptr, CLSCTX_LOCAL_SERVER, IID_ITestControl,
                                             control.putVoid());
         if (SUCCEEDED(hr) && control) {

@@ -58,9 +58,9 @@ bool pumpUntil(const std::function<bool()> &done, int milliseconds)
     return true;
 }
 
-ComPtr<ITestControl> control()
+ComRef<ITestControl> control()
 {
-    ComPtr<ITestControl> steering;
+    ComRef<ITestControl> steering;
     const HRESULT hr = CoCreateInstance(CLSID_Conference, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                                         IID_ITestControl, steering.putVoid());
     check(SUCCEEDED(hr) && steering, "the test server can be created");
@@ -233,7 +233,7 @@ void slowServer(ITestControl *steering, ComAutomationClient &client)
 void sharedFilter()
 {
     const auto filterNow = [] {
-        ComPtr<IMessageFilter> current;
+        ComRef<IMessageFilter> current;
         CoRegisterMessageFilter(nullptr, current.put());
         CoRegisterMessageFilter(current.get(), nullptr);
         return current.get(); // compared only
@@ -265,11 +265,11 @@ void sharedFilter()
 // slots 13 and 40 are called: the designed one passes, another does not.
 void signatures(ITestControl *steering)
 {
-    ComPtr<IDispatch> dispatch;
-    ComPtr<ITypeInfo> someInfo;
-    ComPtr<ITypeLib> library;
-    ComPtr<ITypeInfo> conferenceInfo;
-    ComPtr<ITypeInfo> controlInfo;
+    ComRef<IDispatch> dispatch;
+    ComRef<ITypeInfo> someInfo;
+    ComRef<ITypeLib> library;
+    ComRef<ITypeInfo> conferenceInfo;
+    ComRef<ITypeInfo> controlInfo;
     UINT index = 0;
     if (FAILED(steering->QueryInterface(IID_IDispatch, dispatch.putVoid()))
         || FAILED(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, someInfo.put()))
@@ -286,7 +286,7 @@ void signatures(ITestControl *steering)
 
 void conversation(long discovery, bool inProcess)
 {
-    const ComPtr<ITestControl> owned = control();
+    const ComRef<ITestControl> owned = control();
     ITestControl *steering = owned.get();
     if (!steering)
         return;
@@ -386,7 +386,7 @@ void failureTable()
 // busy, and the client's end waits on it no longer than its exit limit.
 void hung()
 {
-    const ComPtr<ITestControl> owned = control();
+    const ComRef<ITestControl> owned = control();
     ITestControl *steering = owned.get();
     if (!steering)
         return;
@@ -470,7 +470,7 @@ void incomplete()
 
 void killed()
 {
-    const ComPtr<ITestControl> owned = control();
+    const ComRef<ITestControl> owned = control();
     ITestControl *steering = owned.get();
     if (!steering)
         return;

@@ -3,7 +3,7 @@
 // message loop, and a test steers it through ITestControl.
 #include "conference.h"
 
-#include "runtime/com_owners.h"
+#include "windows/com_owners.h"
 #include "conference_test_server.h"
 #include "server_module.h"
 
@@ -198,7 +198,7 @@ private:
 
     // A new reference to what we hold, for an out-parameter.
     template <typename T>
-    static HRESULT handOut(const ComPtr<T> &held, T **out)
+    static HRESULT handOut(const ComRef<T> &held, T **out)
     {
         held->AddRef();
         *out = held.get();
@@ -209,7 +209,7 @@ private:
     std::vector<IDispatch *> connectedSinks() const
     {
         std::vector<IDispatch *> sinks;
-        for (const ComPtr<IDispatch> &sink : m_sinks)
+        for (const ComRef<IDispatch> &sink : m_sinks)
             if (sink)
                 sinks.push_back(sink.get());
         return sinks;
@@ -244,11 +244,11 @@ private:
     {
         if (m_failure.empty())
             return false;
-        ComPtr<ICreateErrorInfo> create;
+        ComRef<ICreateErrorInfo> create;
         if (SUCCEEDED(CreateErrorInfo(create.put()))) {
             create->SetGUID(IID_IConference);
             create->SetDescription(const_cast<LPOLESTR>(m_failure.c_str()));
-            ComPtr<IErrorInfo> info;
+            ComRef<IErrorInfo> info;
             if (SUCCEEDED(create.queryInto(IID_IErrorInfo, info)))
                 SetErrorInfo(0, info.get());
         }
@@ -362,8 +362,8 @@ private:
         HRESULT STDMETHODCALLTYPE Advise(IUnknown *sink, DWORD *cookie) override
         {
             // The sink must answer the event interface itself.
-            ComPtr<IUnknown> events;
-            ComPtr<IDispatch> dispatch;
+            ComRef<IUnknown> events;
+            ComRef<IDispatch> dispatch;
             if (FAILED(sink->QueryInterface(DIID_IConferenceEvents, events.putVoid()))
                 || FAILED(sink->QueryInterface(IID_IDispatch, dispatch.putVoid())))
                 return CONNECT_E_CANNOTCONNECT;
@@ -523,11 +523,11 @@ private:
     bool m_stallHang = false;
     bool m_stallEnded = false;
     HRESULT m_lastSinkResult = S_OK;
-    std::vector<ComPtr<IDispatch>> m_sinks; // by cookie - 1; empty once unadvised
-    ComPtr<ITypeLib> m_library;
-    ComPtr<ITypeInfo> m_conferenceInfo;
-    ComPtr<ITypeInfo> m_controlInfo;
-    ComPtr<ITypeInfo> m_classInfo;
+    std::vector<ComRef<IDispatch>> m_sinks; // by cookie - 1; empty once unadvised
+    ComRef<ITypeLib> m_library;
+    ComRef<ITypeInfo> m_conferenceInfo;
+    ComRef<ITypeInfo> m_controlInfo;
+    ComRef<ITypeInfo> m_classInfo;
     EventsPoint m_connectionPoint{this};
     Control m_control{this};
 };

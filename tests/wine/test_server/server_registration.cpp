@@ -1,6 +1,6 @@
 #include "server_registration.h"
 
-#include "runtime/com_owners.h"
+#include "windows/com_owners.h"
 #include "conference_test_server.h"
 #include "server_module.h"
 
@@ -63,7 +63,7 @@ HRESULT registerServer(bool inProcess, bool withTypeLibrary)
         ok = ok && setKey(clsid + serverKey, L"ThreadingModel", L"Apartment");
     if (!withTypeLibrary)
         return ok ? S_OK : SELFREG_E_CLASS;
-    ComPtr<ITypeLib> library;
+    ComRef<ITypeLib> library;
     const HRESULT hr = LoadTypeLibEx(path, REGKIND_REGISTER, library.put());
     return ok ? hr : SELFREG_E_CLASS;
 }

@@ -13,15 +13,15 @@
 
 // One reference to an interface.
 template <typename T>
-class ComPtr
+class ComRef
 {
 public:
-    ComPtr() = default;
-    ~ComPtr() { reset(); }
-    ComPtr(const ComPtr &) = delete;
-    ComPtr &operator=(const ComPtr &) = delete;
-    ComPtr(ComPtr &&other) noexcept : m_pointer(std::exchange(other.m_pointer, nullptr)) {}
-    ComPtr &operator=(ComPtr &&other) noexcept
+    ComRef() = default;
+    ~ComRef() { reset(); }
+    ComRef(const ComRef &) = delete;
+    ComRef &operator=(const ComRef &) = delete;
+    ComRef(ComRef &&other) noexcept : m_pointer(std::exchange(other.m_pointer, nullptr)) {}
+    ComRef &operator=(ComRef &&other) noexcept
     {
         if (this != &other) {
             reset();
@@ -53,7 +53,7 @@ public:
 
     // Another interface of the same object.
     template <typename U>
-    HRESULT queryInto(REFIID iid, ComPtr<U> &other) const
+    HRESULT queryInto(REFIID iid, ComRef<U> &other) const
     {
         return m_pointer ? m_pointer->QueryInterface(iid, other.putVoid()) : E_POINTER;
     }
@@ -183,5 +183,5 @@ public:
     }
 
 private:
-    ComPtr<IStream> m_stream;
+    ComRef<IStream> m_stream;
 };

@@ -1,4 +1,4 @@
-#include "forms/windows_colours.h"
+#include "windows/system_colours.h"
 
 #include <windows.h>
 

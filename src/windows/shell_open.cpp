@@ -1,4 +1,4 @@
-#include "aux_windows/windows_shell.h"
+#include "windows/shell_open.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -1,4 +1,4 @@
-#include "transcript/windows_attributes.h"
+#include "windows/file_attributes.h"
 
 #include <windows.h>
 

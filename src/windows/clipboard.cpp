@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "forms/windows_clipboard.h"
+#include "windows/clipboard.h"
 
 #include <ole2.h>
 
