@@ -8,7 +8,8 @@
 # The facts the program is built from, read from where it reads them: the
 # conference's bus name (conference_bus.h.in), the message boxes' caption
 # (program.h) and the windows' captions and controls' places (their layout
-# tables, src/*/*.layout). A fact that cannot be read ends the script.
+# tables, src/*/*.layout, through tools/layout_facts). A fact that cannot be
+# read ends the script.
 sources="$(dirname "${BASH_SOURCE[0]}")/../../src"
 # fact FILE REGEX: the first group of the one line of FILE that matches.
 fact() {
@@ -21,35 +22,16 @@ fact() {
 conference_bus_name="$(fact "$sources/conference_link/conference_bus.h.in" '.*Service\[\] = "\(.*\)";')" || exit 1
 BOX_TITLE="$(fact "$sources/forms/program.h" '.*Name\[\] = "\(.*\)";')" || exit 1
 
-# layout_table FILE PREFIX: PREFIX_CAPTION, PREFIX_SIZE (the client area's
-# width and height in twips), and for each control an array
-# PREFIX_NAME (its name in capitals) of its Left Top Width Height in twips from
-# the window's corner, its containers' places added.
-layout_table() {
-    local assignments
-    assignments="$(awk -v prefix="$2" '
-        /^FORM_CAPTION\("/ { match($0, /"[^"]*"/); print prefix "CAPTION=" substr($0, RSTART, RLENGTH) }
-        /^FORM_SIZE\(/ { line = $0; gsub(/[^0-9,]/, "", line); split(line, f, ","); print prefix "SIZE=(" f[1] " " f[2] ")" }
-        /^FORM_CONTROL\(/ {
-            line = $0; sub(/^FORM_CONTROL\(/, "", line); sub(/\).*$/, "", line); gsub(/ /, "", line)
-            if (split(line, f, ",") != 6) { print "false"; next }
-            x = f[3]; y = f[4]
-            if (f[2] != "form") { x += left[f[2]]; y += top[f[2]] }
-            left[f[1]] = x; top[f[1]] = y
-            printf "%s%s=(%d %d %d %d)\n", prefix, toupper(f[1]), x, y, f[5], f[6]
-        }' "$1")"
-    if ! grep -q "^${2}CAPTION=" <<<"$assignments" || grep -qx false <<<"$assignments"; then
-        echo "cannot read the layout table $1" >&2
-        exit 1
-    fi
-    eval "$assignments"
-}
-layout_table "$sources/chat_window/velmora.layout" ""
+# The layout tables, read by tools/layout_facts, built here from them as the
+# program includes them (no script reads a table itself): CAPTION, SIZE and
+# each control's place in twips from the window's corner (COMMAND1, TEXT2...),
+# the Help window's prefixed AJUDA_, the About window's SOBRE_VELMORA_.
+c++ -std=c++20 -I"$sources" "$sources/../tools/layout_facts/layout_facts.cpp" -o "$work/layout_facts" &&
+    layout_facts="$("$work/layout_facts")" || { echo "cannot read the layout tables" >&2; exit 1; }
+eval "$layout_facts"
 CHAT_TITLE="$CAPTION"
-layout_table "$sources/aux_windows/ajuda.layout" AJUDA_
 HELP_TITLE="$AJUDA_CAPTION"
 AJUDA_RETORNAR=("${AJUDA_COMMAND1[@]}")
-layout_table "$sources/aux_windows/sobre_velmora.layout" SOBRE_VELMORA_
 ABOUT_TITLE="$SOBRE_VELMORA_CAPTION"
 SOBRE_VISITAR=("${SOBRE_VELMORA_COMMAND1[@]}")
 SOBRE_RETORNAR=("${SOBRE_VELMORA_RET[@]}")

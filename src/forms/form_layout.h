@@ -6,8 +6,8 @@
 
 // A window's layout table, the one place its caption, client size and every
 // control's place are written: a file beside the window (NAME.layout), read
-// by the window's code and by the scripts that drive the window on a screen
-// (scripts/lib/x_session.sh). Included into a namespace, each line becomes a
+// by the window's code and by tools/layout_facts, which tells the scripts that
+// drive the window on a screen (scripts/lib/x_session.sh). Included into a namespace, each line becomes a
 // constant there:
 //   FORM_CAPTION("text")                       Caption
 //   FORM_SIZE(width, height)                   Size, in twips
