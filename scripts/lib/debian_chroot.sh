@@ -46,21 +46,21 @@ in_debian() {
     root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
     shared="$(dirname "$root")/shared"
     as_root cp /etc/resolv.conf "$dir/etc/resolv.conf"
-    # Mounts made in the namespace stay in it. (Where the root is no mount
-    # point, as in a chroot, its propagation cannot be set: there it is the
-    # surrounding namespace's, private already.)
-    local propagation=private
-    as_root unshare --mount --propagation private true 2>/dev/null || propagation=unchanged
-    as_root unshare --mount --pid --fork --propagation "$propagation" bash -c '
+    # Mounts made in the namespace stay in it, wherever this runs (in a chroot
+    # too, where unshare cannot set the root's propagation): the namespace
+    # keeps the propagation it is given, and the chroot folder is made a
+    # private mount of its own in it before anything is mounted under it.
+    as_root unshare --mount --pid --fork --propagation unchanged bash -c '
         set -e
         dir="$1" root="$2" shared="$3" access="$4"
         shift 4
-        # Before anything is mounted under it: the mount that holds the chroot
-        # made private in this namespace, so that nothing mounted here can
-        # reach the machine whatever the propagation of the mounts around it.
+        # The mount that holds the chroot, then the chroot folder bound onto
+        # itself, made private in this namespace (the holder first, so that
+        # the folder'"'"'s own mount does not reach the machine either).
         holder="$(findmnt -n -o TARGET -T "$dir" 2>/dev/null || true)"
-        if [ -z "$holder" ] || ! mount --make-rprivate "$holder" 2>/dev/null; then
-            echo "refusing to mount anything for the chroot: $dir is on no mount that can be made private here" >&2
+        if [ -z "$holder" ] || ! mount --make-rprivate "$holder" 2>/dev/null ||
+            ! mount --bind "$dir" "$dir" || ! mount --make-rprivate "$dir"; then
+            echo "refusing to mount anything for the chroot: $dir cannot be made a private mount here" >&2
             exit 1
         fi
         mount -t proc proc "$dir/proc"
@@ -75,6 +75,8 @@ in_debian() {
             mount --bind "$shared" "$dir$shared"
             mount -o remount,bind,ro "$dir$shared"
         fi
+        # The binds private too: what is mounted under them later stays here.
+        mount --make-rprivate "$dir"
         exec chroot "$dir" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
             TERM="${TERM:-dumb}" bash -c "
                 set -euo pipefail
