@@ -3,7 +3,6 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QApplication>
 #include <QLabel>
 
 #ifdef Q_OS_WIN

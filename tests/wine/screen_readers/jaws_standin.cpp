@@ -10,7 +10,6 @@
 
 #include "standin_log.h"
 
-#include <atomic>
 #include <string>
 
 namespace {
@@ -20,27 +19,22 @@ const CLSID StandinClass = {0x6a4e8c1d, 0x2f3b, 0x4c5a, {0x9e, 0x7d, 0x1b, 0x2c,
 const wchar_t *logPath = nullptr;
 enum { SayStringId = 1, StopSpeechId = 2 };
 
-class JawsApi final : public IDispatch
+// The automation object and its class object in one, living as long as the
+// program: every creation hands out the same object.
+class JawsApi final : public IDispatch, public IClassFactory
 {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **object) override
     {
-        if (iid != IID_IUnknown && iid != IID_IDispatch) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<IDispatch *>(this);
-        AddRef();
-        return S_OK;
+        *object = nullptr;
+        if (iid == IID_IUnknown || iid == IID_IDispatch)
+            *object = static_cast<IDispatch *>(this);
+        else if (iid == IID_IClassFactory)
+            *object = static_cast<IClassFactory *>(this);
+        return *object ? S_OK : E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --m_references;
-        if (left == 0)
-            delete this;
-        return left;
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *count) override
     {
         *count = 0;
@@ -53,9 +47,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *names, UINT count, LCID, DISPID *ids) override
     {
-        if (count != 1)
-            return DISP_E_UNKNOWNNAME;
-        const std::wstring name = names[0];
+        const std::wstring name = count == 1 ? names[0] : L"";
         ids[0] = name == L"SayString" ? SayStringId : name == L"StopSpeech" ? StopSpeechId : DISPID_UNKNOWN;
         return ids[0] == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK;
     }
@@ -70,58 +62,27 @@ public:
         if (id != SayStringId || parameters->cArgs != 2 || parameters->rgvarg[1].vt != VT_BSTR
             || parameters->rgvarg[0].vt != VT_BOOL)
             return DISP_E_BADPARAMCOUNT;
-        const bool flush = parameters->rgvarg[0].boolVal != VARIANT_FALSE;
-        recordCall(logPath, std::wstring(L"SayString\t") + (flush ? L"flush" : L"queued") + L"\t"
-                                + std::wstring(parameters->rgvarg[1].bstrVal,
-                                               SysStringLen(parameters->rgvarg[1].bstrVal)));
+        const BSTR text = parameters->rgvarg[1].bstrVal;
+        recordCall(logPath, std::wstring(L"SayString\t") + (parameters->rgvarg[0].boolVal ? L"flush" : L"queued")
+                                + L"\t" + std::wstring(text, SysStringLen(text)));
         if (result) {
-            VariantInit(result);
             result->vt = VT_BOOL;
             result->boolVal = VARIANT_TRUE;
         }
         return S_OK;
     }
-
-private:
-    std::atomic<ULONG> m_references{1};
-};
-
-class Factory final : public IClassFactory
-{
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **object) override
-    {
-        if (iid != IID_IUnknown && iid != IID_IClassFactory) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<IClassFactory *>(this);
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID iid, void **object) override
     {
-        if (outer)
-            return CLASS_E_NOAGGREGATION;
-        JawsApi *api = new JawsApi;
-        const HRESULT hr = api->QueryInterface(iid, object);
-        api->Release();
-        return hr;
+        return outer ? CLASS_E_NOAGGREGATION : QueryInterface(iid, object);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
 
-bool setKey(const std::wstring &key, const std::wstring &value)
+bool setDefault(const std::wstring &key, const std::wstring &value)
 {
-    HKEY opened = nullptr;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &opened, nullptr)
-        != ERROR_SUCCESS)
-        return false;
-    const LONG set = RegSetValueExW(opened, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
-                                    DWORD((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(opened);
-    return set == ERROR_SUCCESS;
+    return RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, value.c_str(),
+                           DWORD((value.size() + 1) * sizeof(wchar_t)))
+           == ERROR_SUCCESS;
 }
 
 LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -145,11 +106,13 @@ int wmain(int argc, wchar_t **argv)
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     wchar_t clsid[64] = {};
     StringFromGUID2(StandinClass, clsid, 64);
-    if (!setKey(L"FreedomSci.JawsApi\\CLSID", clsid) || !setKey(std::wstring(L"CLSID\\") + clsid, L"JAWS stand-in"))
+    if (!setDefault(L"FreedomSci.JawsApi\\CLSID", clsid)
+        || !setDefault(std::wstring(L"CLSID\\") + clsid, L"JAWS stand-in"))
         return 1;
-    static Factory factory;
+    static JawsApi api;
     DWORD cookie = 0;
-    if (FAILED(CoRegisterClassObject(StandinClass, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie)))
+    if (FAILED(CoRegisterClassObject(StandinClass, static_cast<IClassFactory *>(&api), CLSCTX_LOCAL_SERVER,
+                                     REGCLS_MULTIPLEUSE, &cookie)))
         return 1;
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = windowProcedure;
